@@ -1,0 +1,8 @@
+# The warnings every target of ours is built with; errors when HEAPWISE_WERROR is on.
+function(heapwise_warnings target)
+    target_compile_options(${target} PRIVATE
+        -Wall -Wextra -Wpedantic -Wshadow -Wcast-qual -Wformat=2 -Wundef -Wnon-virtual-dtor)
+    if(HEAPWISE_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()

@@ -1,0 +1,182 @@
+// The file-system layer on Linux: each folder is opened relative to its
+// parent's descriptor, listed with getdents64 into a buffer kept per level,
+// and each entry is queried relative to the folder. Nothing is allocated.
+//
+// What the window's letters mean here: R, none of the three write bits is
+// set; H, the item's own name begins with "."; S, a device, FIFO or socket
+// (counted as a file of its reported size and never opened). Folders are
+// never S. Below the top-level item links are not followed.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "core/file_system.h"
+
+const char path_separator = '/';
+const int path_too_long_error = ENAMETOOLONG;
+
+namespace {
+
+// Large enough that most folders are read in one call. Only the part a
+// listing fills is ever touched, so deep levels cost a page or so each.
+constexpr size_t listing_buffer_size = 32 * 1024;
+
+struct ListingLevel {
+    int fd;
+    int error;      // what ended the listing early, 0 otherwise
+    bool at_end;
+    uint32_t next;  // offset of the next record in the buffer
+    uint32_t end;   // bytes the last read filled
+    dev_t device;   // identity of the folder, to notice loops
+    ino_t inode;
+};
+
+ListingLevel levels[max_folder_level + 1];
+alignas(8) char listing_buffers[max_folder_level + 1][listing_buffer_size];
+
+// Identity of the last item or entry queried: the folder open_listing opens.
+dev_t queried_device;
+ino_t queried_inode;
+const char* queried_name;
+
+bool descriptors_raised = false;
+
+// A deep walk holds one descriptor per level; ask for as many as the hard
+// limit allows, up to what the deepest possible walk needs.
+void raise_descriptor_limit()
+{
+    descriptors_raised = true;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    const rlim_t wanted = max_folder_level + 64;
+    if (limit.rlim_cur >= wanted) return;
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted ? wanted : limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+bool is_hidden_name(const char* name, size_t len)
+{
+    if (len == 0 || name[0] != '.') return false;
+    return !(len == 1 || (len == 2 && name[1] == '.'));
+}
+
+// The top-level item's own name: its last component, trailing separators
+// ignored.
+bool is_hidden_item(const char* path)
+{
+    size_t end = strlen(path);
+    while (end > 0 && path[end - 1] == '/') --end;
+    size_t start = end;
+    while (start > 0 && path[start - 1] != '/') --start;
+    return is_hidden_name(path + start, end - start);
+}
+
+void fill_attributes(const struct stat& st, bool hidden, ItemAttributes* out)
+{
+    uint32_t attributes = 0;
+    const mode_t type = st.st_mode & S_IFMT;
+    if (type == S_IFDIR)
+        attributes |= attribute_folder;
+    else if (type == S_IFCHR || type == S_IFBLK || type == S_IFIFO || type == S_IFSOCK)
+        attributes |= attribute_system;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= attribute_read_only;
+    if (hidden) attributes |= attribute_hidden;
+    out->attributes = attributes;
+    out->size = type == S_IFDIR || st.st_size < 0 ? 0 : static_cast<uint64_t>(st.st_size);
+    queried_device = st.st_dev;
+    queried_inode = st.st_ino;
+}
+
+}  // namespace
+
+int query_item(const char* path, ItemAttributes* out)
+{
+    struct stat st;
+    if (stat(path, &st) != 0) return errno;
+    fill_attributes(st, is_hidden_item(path), out);
+    queried_name = path;
+    return 0;
+}
+
+int query_entry(uint32_t level, const char* path, const char* name, ItemAttributes* out)
+{
+    (void)path;
+    struct stat st;
+    if (fstatat(levels[level].fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    fill_attributes(st, is_hidden_name(name, strlen(name)), out);
+    queried_name = name;
+    return 0;
+}
+
+ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error)
+{
+    (void)path;
+    (void)name_slot;
+    if (level == 0 || level > max_folder_level) {
+        *error = ENAMETOOLONG;
+        return ListingStart::failed;
+    }
+    for (uint32_t above = 1; above < level; ++above)
+        if (levels[above].device == queried_device && levels[above].inode == queried_inode)
+            return ListingStart::not_descended;
+
+    if (!descriptors_raised) raise_descriptor_limit();
+    // The top-level item was named by the user and may be reached through
+    // links; below it a folder is opened only as the very entry that was
+    // queried, and a link put in its place is refused.
+    const int fd = level == 1
+        ? open(queried_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+        : openat(levels[level - 1].fd, queried_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return ListingStart::failed;
+    }
+    ListingLevel& listing = levels[level];
+    listing.fd = fd;
+    listing.error = 0;
+    listing.at_end = false;
+    listing.next = 0;
+    listing.end = 0;
+    listing.device = queried_device;
+    listing.inode = queried_inode;
+    return ListingStart::opened;
+}
+
+const char* next_entry(uint32_t level, uint32_t* name_len)
+{
+    ListingLevel& listing = levels[level];
+    char* const buffer = listing_buffers[level];
+    while (listing.next >= listing.end) {
+        if (listing.at_end) return nullptr;
+        const ssize_t filled = getdents64(listing.fd, buffer, listing_buffer_size);
+        if (filled <= 0) {
+            listing.at_end = true;
+            if (filled < 0) listing.error = errno;
+            return nullptr;
+        }
+        listing.next = 0;
+        listing.end = static_cast<uint32_t>(filled);
+    }
+    const auto* record = reinterpret_cast<const dirent64*>(buffer + listing.next);
+    listing.next += record->d_reclen;
+    *name_len = static_cast<uint32_t>(strlen(record->d_name));
+    return record->d_name;
+}
+
+int close_listing(uint32_t level)
+{
+    ListingLevel& listing = levels[level];
+    close(listing.fd);
+    listing.fd = -1;
+    return listing.error;
+}
+
+bool paths_are_utf8()
+{
+    return true;
+}

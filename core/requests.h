@@ -1,0 +1,38 @@
+// Scan requests: a drop or the command-line paths, each counted on a worker
+// thread of its own, one request at a time under scan_lock.
+#pragma once
+
+#include "core/drop.h"
+
+// The command line split into arguments; argument 0 is the program itself and
+// is not counted. Shared with the argument worker, never copied.
+struct ArgumentList {
+    int count;
+    char** args;
+};
+
+extern ArgumentList argument_list;
+
+// Stores the argument list. `free_block`, when not null, frees `args` once
+// neither the shell nor the argument worker needs it any more.
+void store_argument_list(int count, char** args, void (*free_block)(char** args));
+
+// The shell is done with the argument list (its window has ended). It is
+// freed now, or by the argument worker when that is still running or waiting.
+void release_argument_list();
+
+// Called by the window for a drop: starts a worker for it and returns at
+// once. The request owns the drop from here on; it is released even when no
+// worker can be started (the drop is then lost).
+void start_drop_request(Drop* drop);
+
+// Called once when the window is created, when the argument list holds more
+// than one argument: starts a worker that counts arguments 1 to count - 1.
+void start_argument_request();
+
+struct ScanRequest;
+
+// The worker body: takes scan_lock, disables Reset, counts every item in
+// order, shows "Ready" and the four result texts, enables Reset and releases
+// the lock. Returns 0.
+unsigned run_scan_request(ScanRequest* request);

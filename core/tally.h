@@ -1,0 +1,43 @@
+// The accumulated statistics (Tally) and the position of the walk in progress
+// (ScanCursor): one process-wide record each, used by workers under scan_lock.
+#pragma once
+
+#include <cstdint>
+
+// Everything the window reports. Accumulates over scan requests until Reset.
+// Attribute counters count items: a hidden read-only file adds to both.
+struct Tally {
+    uint32_t file_count;
+    uint32_t files_read_only;
+    uint32_t files_system;
+    uint32_t files_hidden;
+    uint32_t folder_count;
+    uint32_t folders_read_only;
+    uint32_t folders_system;
+    uint32_t folders_hidden;
+    uint64_t total_bytes;
+    uint32_t max_rel_depth;  // a dropped folder is level 1
+    uint32_t max_abs_depth;  // relative level plus base_depth
+    uint32_t max_rel_path;   // path length minus base_len
+    uint32_t max_abs_path;   // whole path, in bytes
+};
+
+// Capacity of the one path buffer, terminator included.
+constexpr uint32_t path_capacity = 4096;
+
+// Scratch state of the walk: the path being examined, appended to and cut in
+// place, and what relates it to the top-level item it came from.
+struct ScanCursor {
+    char path[path_capacity];
+    uint32_t base_len;    // length of the top-level item's path
+    uint32_t base_depth;  // separators in the top-level item's path
+    uint32_t depth;       // level of the folder being walked; 0 outside any
+};
+
+extern Tally tally;
+extern ScanCursor scan_cursor;
+
+// Zeroes every Tally field and the numeric ScanCursor fields; the path text is
+// left as it is. Runs at start-up and on Reset, never while a worker uses the
+// Tally (workers keep Reset disabled while they do).
+void reset_tally();

@@ -1,0 +1,26 @@
+// The lock that serialises scan requests, and the worker threads that run
+// them. One implementation per platform (threads_posix.cpp, threads_win32.cpp).
+#pragma once
+
+// Protects the Tally, the ScanCursor and the walk's attribute record. Only
+// workers take it, each for its whole request; the window thread never does.
+// It is never destroyed while the process runs, so a worker still holding or
+// waiting for it when the window has ended is safe.
+struct ScanLock;
+extern ScanLock scan_lock;
+
+// Prepares scan_lock where the platform needs that; start-up calls it before
+// the first request. Calling it more than once is harmless.
+void init_scan_lock();
+void take_scan_lock();
+void release_scan_lock();
+
+using WorkerBody = unsigned (*)(void* argument);
+
+// Starts a thread running `body(argument)` and returns at once; the thread is
+// not waited for by anyone unless wait_for_workers is called. Returns false
+// when no thread could be started.
+bool start_worker(WorkerBody body, void* argument);
+
+// Waits until every worker started so far has returned.
+void wait_for_workers();

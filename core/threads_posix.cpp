@@ -1,0 +1,86 @@
+// scan_lock and worker threads on POSIX threads.
+#include <pthread.h>
+
+#include <new>
+
+#include "core/threads.h"
+
+struct ScanLock {
+    pthread_mutex_t mutex;
+};
+
+// Statically initialised and never destroyed: workers may outlive the window.
+ScanLock scan_lock = {PTHREAD_MUTEX_INITIALIZER};
+
+namespace {
+
+pthread_mutex_t workers_mutex = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t workers_done = PTHREAD_COND_INITIALIZER;
+unsigned workers_running = 0;
+
+// The walk recurses once per folder level; give it room for the deepest walk
+// the path buffer allows, whatever the process's default stack size is.
+constexpr size_t worker_stack_size = 8u * 1024 * 1024;
+
+struct WorkerStart {
+    WorkerBody body;
+    void* argument;
+};
+
+void* run_worker(void* raw)
+{
+    const WorkerStart start = *static_cast<WorkerStart*>(raw);
+    delete static_cast<WorkerStart*>(raw);
+    start.body(start.argument);
+    pthread_mutex_lock(&workers_mutex);
+    if (--workers_running == 0) pthread_cond_broadcast(&workers_done);
+    pthread_mutex_unlock(&workers_mutex);
+    return nullptr;
+}
+
+}  // namespace
+
+void init_scan_lock() {}
+
+void take_scan_lock()
+{
+    pthread_mutex_lock(&scan_lock.mutex);
+}
+
+void release_scan_lock()
+{
+    pthread_mutex_unlock(&scan_lock.mutex);
+}
+
+bool start_worker(WorkerBody body, void* argument)
+{
+    auto* start = new (std::nothrow) WorkerStart{body, argument};
+    if (start == nullptr) return false;
+
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, worker_stack_size);
+
+    pthread_mutex_lock(&workers_mutex);
+    ++workers_running;
+    pthread_mutex_unlock(&workers_mutex);
+
+    pthread_t thread;
+    const bool started = pthread_create(&thread, &attributes, run_worker, start) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) {
+        delete start;
+        pthread_mutex_lock(&workers_mutex);
+        if (--workers_running == 0) pthread_cond_broadcast(&workers_done);
+        pthread_mutex_unlock(&workers_mutex);
+    }
+    return started;
+}
+
+void wait_for_workers()
+{
+    pthread_mutex_lock(&workers_mutex);
+    while (workers_running != 0) pthread_cond_wait(&workers_done, &workers_mutex);
+    pthread_mutex_unlock(&workers_mutex);
+}

@@ -1,0 +1,95 @@
+// The result texts of the main window's four fields.
+#include "text/summary.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/main_window.h"
+#include "core/tally.h"
+#include "resources/control_ids.h"
+#include "text/number_format.h"
+
+namespace {
+
+const char* letter(uint32_t counter, const char* text)
+{
+    return counter != 0 ? text : "";
+}
+
+// Appends to the text already in `out`.
+__attribute__((format(printf, 2, 3))) void append(char* out, const char* format, ...)
+{
+    const size_t used = strlen(out);
+    va_list values;
+    va_start(values, format);
+    vsnprintf(out + used, summary_text_size - used, format, values);
+    va_end(values);
+}
+
+}  // namespace
+
+void files_text(char* out)
+{
+    format_grouped(out, tally.file_count);
+    if (tally.files_read_only != 0 || tally.files_system != 0 || tally.files_hidden != 0)
+        append(out, "  (%s%s%s)", letter(tally.files_read_only, "R"), letter(tally.files_system, "S"),
+               letter(tally.files_hidden, "H"));
+}
+
+void folders_text(char* out)
+{
+    format_grouped(out, tally.folder_count);
+    append(out, "  (");
+    if (tally.folders_read_only != 0 || tally.folders_system != 0 || tally.folders_hidden != 0)
+        append(out, "%s%s%s, ", letter(tally.folders_read_only, "R"), letter(tally.folders_system, "S"),
+               letter(tally.folders_hidden, "H"));
+    append(out, "depth %u / %u)", tally.max_rel_depth, tally.max_abs_depth);
+}
+
+void size_unit_text(char* out, uint64_t total_bytes)
+{
+    // Decimal thresholds, binary divisions: one million bytes read 0.9 MB.
+    unsigned shift = 0;
+    const char* unit = "KB";
+    if (total_bytes >= 1000000000000ull) {
+        shift = 30;
+        unit = "TB";
+    } else if (total_bytes >= 1000000000ull) {
+        shift = 20;
+        unit = "GB";
+    } else if (total_bytes >= 1000000ull) {
+        shift = 10;
+        unit = "MB";
+    }
+    // 64-bit throughout, so the largest totals keep their true figure.
+    const uint64_t scaled = total_bytes >> shift;
+    const unsigned long long whole = scaled >> 10;
+    const unsigned tenth = static_cast<unsigned>(((scaled * 10) >> 10) % 10);
+    snprintf(out, 40, "  (%llu%c%u %s)", whole, number_format.decimal[0], tenth, unit);
+}
+
+void total_size_text(char* out)
+{
+    format_grouped(out, tally.total_bytes);
+    append(out, " bytes");
+    size_unit_text(out + strlen(out), tally.total_bytes);
+}
+
+void longest_path_text(char* out)
+{
+    snprintf(out, summary_text_size, "%u / %u", tally.max_rel_path, tally.max_abs_path);
+}
+
+void refresh_summary()
+{
+    char text[summary_text_size];
+    files_text(text);
+    set_control_text(IDC_FILES_FIELD, text);
+    folders_text(text);
+    set_control_text(IDC_FOLDERS_FIELD, text);
+    total_size_text(text);
+    set_control_text(IDC_SIZE_FIELD, text);
+    longest_path_text(text);
+    set_control_text(IDC_PATH_FIELD, text);
+}

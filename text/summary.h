@@ -1,0 +1,22 @@
+// The texts of the four result fields, built from the Tally.
+#pragma once
+
+#include <cstdint>
+
+// Room every result text is built in.
+constexpr int summary_text_size = 128;
+
+// Each writes its field's text, zero-terminated, into `out`
+// (summary_text_size bytes).
+void files_text(char* out);         // "1,234  (RH)"
+void folders_text(char* out);       // "12  (S, depth 3 / 5)"
+void total_size_text(char* out);    // "1,234 bytes  (1.2 KB)"
+void longest_path_text(char* out);  // "6 / 13"
+
+// Writes the parenthesised figure in KB, MB, GB or TB for `total_bytes` at
+// `out` (room for 40 bytes): "  (1.2 KB)". Both digits are cut, never rounded.
+void size_unit_text(char* out, uint64_t total_bytes);
+
+// Builds the four texts and writes each to its field of the main window, in
+// the order files, folders, size, longest path.
+void refresh_summary();
