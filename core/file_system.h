@@ -46,10 +46,11 @@ enum class ListingStart { opened, failed, not_descended };
 
 // Opens the listing of the folder for `level`: the top-level item for level 1,
 // otherwise the entry most recently queried at level - 1. `path` holds the
-// folder's path and a separator, `name_slot` is the length of that text (the
-// platform may write there, and restores the terminator). `not_descended`
+// folder's path and a separator, `name_slot` is the length of that text.
+// `not_descended`
 // means the folder must not be walked although nothing failed: it lies on a
 // loop back to a folder above it, or is a link. On `failed`, *error says why.
+// The platform may write into `path` during the call and restores it.
 ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error);
 
 // The next entry of the listing at `level`, "." and ".." included; null when

@@ -115,8 +115,6 @@ int query_entry(uint32_t level, const char* path, const char* name, ItemAttribut
 
 ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error)
 {
-    (void)path;
-    (void)name_slot;
     if (level == 0 || level > max_folder_level) {
         *error = ENAMETOOLONG;
         return ListingStart::failed;
@@ -127,11 +125,18 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
 
     if (!descriptors_raised) raise_descriptor_limit();
     // The top-level item was named by the user and may be reached through
-    // links; below it a folder is opened only as the very entry that was
-    // queried, and a link put in its place is refused.
-    const int fd = level == 1
-        ? open(queried_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-        : openat(levels[level - 1].fd, queried_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // links. Below it a folder is opened only as the very entry that was
+    // queried: a link put in its place is refused. The separator after the
+    // name is lifted for the call, since a trailing slash would make the
+    // kernel follow a link despite O_NOFOLLOW.
+    int fd;
+    if (level == 1) {
+        fd = open(queried_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        path[name_slot - 1] = '\0';
+        fd = openat(levels[level - 1].fd, queried_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        path[name_slot - 1] = path_separator;
+    }
     if (fd < 0) {
         *error = errno;
         return ListingStart::failed;

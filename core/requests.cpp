@@ -94,10 +94,12 @@ void start_drop_request(Drop* drop)
     }
 }
 
-void start_argument_request()
+bool start_argument_request()
 {
     argument_list_holders.fetch_add(1, std::memory_order_acq_rel);
-    if (!start_worker(run_request_thread, &argument_request)) let_go_of_argument_list();
+    if (start_worker(run_request_thread, &argument_request)) return true;
+    let_go_of_argument_list();
+    return false;
 }
 
 unsigned run_scan_request(ScanRequest* request)

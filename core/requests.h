@@ -28,7 +28,8 @@ void start_drop_request(Drop* drop);
 
 // Called once when the window is created, when the argument list holds more
 // than one argument: starts a worker that counts arguments 1 to count - 1.
-void start_argument_request();
+// Returns false when no worker could be started (the request is then lost).
+bool start_argument_request();
 
 struct ScanRequest;
 

@@ -183,7 +183,12 @@ int run_print_mode(int argc, char** argv)
     store_failure_report(print_failure);
     store_main_window(&print_main_window);
 
-    start_argument_request();
+    refresh_summary();
+    if (!start_argument_request()) {
+        // Nothing was counted: that must not read as an empty tree.
+        fputs("heapwise: cannot start a worker thread\n", stderr);
+        print_window.had_failure = true;
+    }
     wait_for_workers();
 
     store_main_window(nullptr);
