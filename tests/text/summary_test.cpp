@@ -1,1 +1,232 @@
+// The four result texts built from Tally values, the KB/MB/GB/TB figure with
+// its 64-bit mend, and refresh_summary's writes to the window.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "core/tally.h"
+#include "resources/control_ids.h"
+#include "tests/support/recording_window.h"
+#include "text/number_format.h"
+#include "text/summary.h"
+
+namespace {
+
+using TextFn = void (*)(char*);
+
+class SummaryTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_tally();
+        saved_ = number_format;
+        set_number_format(",", ".");
+    }
+    void TearDown() override
+    {
+        number_format = saved_;
+        reset_tally();
+    }
+
+    static std::string text(TextFn fn)
+    {
+        char out[summary_text_size];
+        fn(out);
+        return out;
+    }
+    static std::string size_text(uint64_t total)
+    {
+        tally.total_bytes = total;
+        return text(total_size_text);
+    }
+    static std::string unit_text(uint64_t total)
+    {
+        char out[40];
+        size_unit_text(out, total);
+        return out;
+    }
+
+private:
+    NumberFormat saved_{};
+};
+
+// The figure by long division, independent of how the program shifts:
+// x = T / 2^s, whole = x / 1024, tenth = (x mod 1024) * 10 / 1024. No step
+// can wrap.
+std::string true_figure(uint64_t total)
+{
+    unsigned s = 0;
+    const char* unit = "KB";
+    if (total >= 1000000000000ull) {
+        s = 30;
+        unit = "TB";
+    } else if (total >= 1000000000ull) {
+        s = 20;
+        unit = "GB";
+    } else if (total >= 1000000ull) {
+        s = 10;
+        unit = "MB";
+    }
+    const uint64_t x = total / (uint64_t{1} << s);
+    const auto whole = static_cast<unsigned long long>(x / 1024);
+    const auto tenth = static_cast<unsigned>((x % 1024) * 10 / 1024);
+    char out[40];
+    std::snprintf(out, sizeof out, "  (%llu.%u %s)", whole, tenth, unit);
+    return out;
+}
+
+// The TB figure with the 32-bit cuts the window program has always shown; it
+// must still be shown wherever the cuts change nothing.
+std::string cut_figure(uint64_t total)
+{
+    const auto x = static_cast<uint32_t>(total >> 30);
+    const uint32_t whole = x >> 10;
+    const uint32_t tenth = (static_cast<uint32_t>(x * 10u) >> 10) % 10;
+    char out[40];
+    std::snprintf(out, sizeof out, "  (%u.%u TB)", whole, tenth);
+    return out;
+}
+
+TEST_F(SummaryTest, ExampleTexts)
+{
+    struct Row {
+        void (*set)(Tally&);
+        TextFn fn;
+        const char* want;
+    };
+    const Row rows[] = {
+        {[](Tally&) {}, files_text, "0"},
+        {[](Tally&) {}, folders_text, "0  (depth 0 / 0)"},
+        {[](Tally&) {}, longest_path_text, "0 / 0"},
+        {[](Tally& t) { t.file_count = 1234, t.files_hidden = 2; }, files_text, "1,234  (H)"},
+        {[](Tally& t) {
+             t.folder_count = 12, t.folders_system = 1, t.max_rel_depth = 3, t.max_abs_depth = 5;
+         },
+         folders_text, "12  (S, depth 3 / 5)"},
+        {[](Tally& t) { t.total_bytes = 0; }, total_size_text, "0 bytes  (0.0 KB)"},
+        {[](Tally& t) { t.total_bytes = 1234; }, total_size_text, "1,234 bytes  (1.2 KB)"},
+        {[](Tally& t) { t.total_bytes = 999999; }, total_size_text, "999,999 bytes  (976.5 KB)"},
+        {[](Tally& t) { t.total_bytes = 1000000; }, total_size_text, "1,000,000 bytes  (0.9 MB)"},
+        {[](Tally& t) { t.total_bytes = 4294967296; }, total_size_text, "4,294,967,296 bytes  (4.0 GB)"},
+        {[](Tally& t) { t.max_rel_path = 6, t.max_abs_path = 13; }, longest_path_text, "6 / 13"},
+        // The letters keep R, S, H order, name only non-zero counters, and
+        // each field looks at its own counters only.
+        {[](Tally& t) { t.file_count = 5, t.files_read_only = 2, t.files_hidden = 1; },
+         files_text, "5  (RH)"},
+        {[](Tally& t) { t.file_count = 3, t.files_read_only = 1, t.files_system = 1, t.files_hidden = 1; },
+         files_text, "3  (RSH)"},
+        {[](Tally& t) { t.file_count = 3, t.folders_read_only = 1; }, files_text, "3"},
+        {[](Tally& t) {
+             t.folder_count = 2, t.folders_read_only = 1, t.folders_hidden = 1, t.max_abs_depth = 4;
+         },
+         folders_text, "2  (RH, depth 0 / 4)"},
+        {[](Tally& t) { t.folder_count = 2, t.files_system = 1, t.max_rel_depth = 1, t.max_abs_depth = 4; },
+         folders_text, "2  (depth 1 / 4)"},
+        {[](Tally& t) { t.total_bytes = 1000000000; }, total_size_text, "1,000,000,000 bytes  (0.9 GB)"},
+        {[](Tally& t) { t.total_bytes = 999999999; }, total_size_text, "999,999,999 bytes  (953.6 MB)"},
+        // Shifted first, then divided: T / 2^20 is 1.1005..., the figure 1.0.
+        {[](Tally& t) { t.total_bytes = 1154047; }, total_size_text, "1,154,047 bytes  (1.0 MB)"},
+    };
+    for (const Row& row : rows) {
+        reset_tally();
+        row.set(tally);
+        EXPECT_EQ(text(row.fn), row.want) << "row " << &row - rows;
+    }
+}
+
+TEST_F(SummaryTest, UsesBothLocaleSeparators)
+{
+    set_number_format(".", ",");
+    EXPECT_EQ(size_text(1234), "1.234 bytes  (1,2 KB)");
+    tally.file_count = 1234567;
+    EXPECT_EQ(text(files_text), "1.234.567");
+}
+
+TEST_F(SummaryTest, FigureMatchesLongDivisionAtEveryUnitBoundary)
+{
+    const uint64_t totals[] = {
+        0,          1023,       1024,       999999,          1000000,         1048575,
+        1048576,    999999999,  1000000000, 1073741824,      999999999999ull, 1000000000000ull,
+        1ull << 40, 1ull << 50, 1ull << 60, 123456789012345ull,
+    };
+    for (uint64_t total : totals) EXPECT_EQ(unit_text(total), true_figure(total)) << total;
+}
+
+TEST_F(SummaryTest, HugeTotalsShowTheirTrueFigure)
+{
+    // From 429,496,730 x 2^30 bytes the 32-bit product x * 10 wraps; from
+    // 2^62 bytes x itself does. The figure must be the unwrapped one.
+    const uint64_t product_wraps = 429496730ull << 30;
+    const uint64_t whole_wraps = 1ull << 62;
+    const uint64_t totals[] = {product_wraps, product_wraps + (1ull << 30) * 7, whole_wraps,
+                               whole_wraps + (3000ull << 30), UINT64_MAX};
+    for (uint64_t total : totals) {
+        EXPECT_NE(true_figure(total), cut_figure(total)) << total << ": test does not reach a wrap";
+        EXPECT_EQ(unit_text(total), true_figure(total)) << total;
+    }
+    EXPECT_EQ(unit_text(product_wraps), "  (419430.4 TB)");  // 429496730 / 1024 = 419430.49...
+    EXPECT_EQ(size_text(whole_wraps), "4,611,686,018,427,387,904 bytes  (4194304.0 TB)");
+    EXPECT_EQ(size_text(UINT64_MAX), "18,446,744,073,709,551,615 bytes  (16777215.9 TB)");
+}
+
+TEST_F(SummaryTest, TotalsJustBelowTheWrapKeepTheCutFigure)
+{
+    // The last total whose x * 10 still fits 32 bits, and a few below it.
+    const uint64_t last = (429496730ull << 30) - 1;
+    const uint64_t totals[] = {last, last - (1ull << 30), 1ull << 41, 1000000000000ull};
+    for (uint64_t total : totals) EXPECT_EQ(unit_text(total), cut_figure(total)) << total;
+    EXPECT_EQ(unit_text(last), "  (419430.3 TB)");
+}
+
+TEST_F(SummaryTest, LongestTextsFitTheBuffer)
+{
+    tally = {UINT32_MAX, 1, 1, 1,  // files, read-only, system, hidden
+             UINT32_MAX, 1, 1, 1,  // the same for folders
+             UINT64_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX};
+    const std::string folders = text(folders_text);
+    EXPECT_EQ(folders, "4,294,967,295  (RSH, depth 4294967295 / 4294967295)");
+    EXPECT_EQ(folders.size(), 51u);
+    EXPECT_EQ(text(files_text), "4,294,967,295  (RSH)");
+    EXPECT_EQ(text(longest_path_text), "4294967295 / 4294967295");
+}
+
+TEST_F(SummaryTest, RefreshWritesTheFourFieldsInOrder)
+{
+    tally.file_count = 1234;
+    tally.files_hidden = 2;
+    tally.folder_count = 12;
+    tally.folders_system = 1;
+    tally.total_bytes = 1234;
+    tally.max_rel_depth = 3;
+    tally.max_abs_depth = 5;
+    tally.max_rel_path = 6;
+    tally.max_abs_path = 13;
+    RecordingWindow window;
+    refresh_summary();
+    const std::vector<WindowEvent> want = {
+        {WindowEvent::text, 2505, "1,234  (H)"},
+        {WindowEvent::text, 2506, "12  (S, depth 3 / 5)"},
+        {WindowEvent::text, 2507, "1,234 bytes  (1.2 KB)"},
+        {WindowEvent::text, 2508, "6 / 13"},
+    };
+    EXPECT_EQ(window.events(), want);
+}
+
+TEST_F(SummaryTest, RefreshAfterResetShowsTheZeroTexts)
+{
+    tally.file_count = 9;
+    tally.total_bytes = 99;
+    reset_tally();
+    RecordingWindow window;
+    refresh_summary();
+    EXPECT_EQ(window.text(IDC_FILES_FIELD), "0");
+    EXPECT_EQ(window.text(IDC_FOLDERS_FIELD), "0  (depth 0 / 0)");
+    EXPECT_EQ(window.text(IDC_SIZE_FIELD), "0 bytes  (0.0 KB)");
+    EXPECT_EQ(window.text(IDC_PATH_FIELD), "0 / 0");
+}
+
+}  // namespace
