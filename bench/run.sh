@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Measures `heapwise --print` against du -sb, find, gdu and ncdu on a wide tree
+# of about a million entries, a deep tree (120 levels) and /usr, warm cache:
+# every round runs each command once, in turn, under hyperfine; the table gives
+# medians and the median of each command's per-round ratio to du -sb. Peak
+# memory comes from /usr/bin/time. Writes bench/results.md and bench/results.png.
+#
+#   bench/run.sh            (RUNS=10 by default; BENCH_TREES=/tmp/heapwise-bench)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${RUNS:-10}
+trees=${BENCH_TREES:-/tmp/heapwise-bench}
+results=bench/results.md
+chart=bench/results.png
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+tools/install-deps.sh
+needed=()
+for package in hyperfine gdu ncdu gnuplot-nox time python3 util-linux strace; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || needed+=("$package")
+done
+if (( ${#needed[@]} )); then
+    as_root=(); (( EUID == 0 )) || as_root=(sudo)
+    "${as_root[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
+fi
+
+cmake --preset release >/dev/null
+cmake --build --preset release --target heapwise make_tree bare_walk >/dev/null
+heapwise=$PWD/build/release/heapwise
+bare_walk=$PWD/build/release/bench/bare_walk
+make_tree=$PWD/build/release/bench/make_tree
+
+mkdir -p "$trees"
+[[ -d $trees/wide ]] || "$make_tree" wide "$trees/wide"
+[[ -d $trees/quarter ]] || "$make_tree" wide "$trees/quarter" 25
+[[ -d $trees/deep ]] || "$make_tree" deep "$trees/deep"
+
+# A fast wrong walk must not pass: the counts must agree with find's.
+for tree in "$trees/wide" "$trees/deep" /usr; do
+    tests/print/agrees_with_find.sh "$heapwise" "$tree" >/dev/null
+done
+echo "counts agree with find on every tree" >&2
+
+declare -A label=(
+    [heapwise]="heapwise --print"
+    [du]="du -sb"
+    [find]="find -printf '%s\\n'"
+    [gdu]="gdu -n -p"
+    [ncdu]="ncdu -0 -o /dev/null"
+)
+order=(heapwise du find gdu ncdu)
+command_for() {  # tool tree
+    case $1 in
+        heapwise) echo "$heapwise --print $2" ;;
+        du) echo "du -sb $2" ;;
+        find) echo "find $2 -printf %s\\n" ;;
+        gdu) echo "gdu -n -p $2" ;;
+        ncdu) echo "ncdu -0 -o /dev/null $2" ;;
+    esac
+}
+
+: >"$work/times.tsv"
+: >"$work/memory.tsv"
+for name in wide deep usr; do
+    tree=$trees/$name
+    [[ $name == usr ]] && tree=/usr
+    for tool in "${order[@]}"; do $(command_for "$tool" "$tree") >/dev/null 2>&1 || true; done  # warm the cache
+    for round in $(seq "$runs"); do
+        commands=()
+        # Rotate the order each round so no command always follows the same one.
+        for i in "${!order[@]}"; do
+            tool=${order[$(( (i + round) % ${#order[@]} ))]}
+            commands+=(-n "$tool" "$(command_for "$tool" "$tree")")
+        done
+        hyperfine -N --style none --runs 1 --export-json "$work/round.json" "${commands[@]}" >/dev/null 2>&1
+        python3 - "$work/round.json" "$name" "$round" >>"$work/times.tsv" <<'PY'
+import json, sys
+for result in json.load(open(sys.argv[1]))["results"]:
+    print(f'{sys.argv[2]}\t{result["command"]}\t{sys.argv[3]}\t{result["mean"]}')
+PY
+    done
+    for tool in "${order[@]}"; do
+        kb=$( { /usr/bin/time -f '%M' $(command_for "$tool" "$tree") >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+        printf '%s\t%s\t%s\n' "$name" "$tool" "$kb" >>"$work/memory.tsv"
+    done
+done
+
+# What the worker, the lock and the progress line cost: the bare walk, and
+# the program with its progress line on a terminal, against the program alone.
+overhead=()
+for variant in bare program terminal; do
+    case $variant in
+        bare) cmd="script -qfec '$bare_walk $trees/wide' /dev/null" ;;
+        program) cmd="script -qfec '$heapwise --print $trees/wide 2>/dev/null' /dev/null" ;;
+        terminal) cmd="script -qfec '$heapwise --print $trees/wide' /dev/null" ;;
+    esac
+    overhead+=(-n "$variant" "$cmd")
+done
+hyperfine --style none --warmup 1 --runs "$runs" --export-json "$work/overhead.json" "${overhead[@]}" >/dev/null 2>&1
+quarter_kb=$( { /usr/bin/time -f '%M' "$heapwise" --print "$trees/quarter" >/dev/null; } 2>&1 | tail -1)
+quarter_entries=$(find "$trees/quarter" -mindepth 1 | wc -l)
+wide_entries=$(find "$trees/wide" -mindepth 1 | wc -l)
+deep_entries=$(find "$trees/deep" -mindepth 1 | wc -l)
+usr_entries=$(find /usr -mindepth 1 | wc -l)
+
+# System calls per entry on a small tree.
+small=$work/small
+mkdir -p "$small/a/b" "$small/c"
+for i in $(seq 100); do : >"$small/a/f$i"; : >"$small/c/.g$i"; done
+strace -f -c -o "$work/strace.txt" "$heapwise" --print "$small" >/dev/null
+
+python3 - "$work" "$results" "$chart" "$runs" "$(date -u +%Y-%m-%d)" \
+    "$(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(uname -sr), $(. /etc/os-release; echo "$PRETTY_NAME")" \
+    "$wide_entries" "$deep_entries" "$usr_entries" "$quarter_entries" "$quarter_kb" <<'PY'
+import json, statistics, subprocess, sys
+from collections import defaultdict
+work, results, chart, runs, day, machine = sys.argv[1:7]
+entries = {"wide": int(sys.argv[7]), "deep": int(sys.argv[8]), "usr": int(sys.argv[9])}
+quarter_entries, quarter_kb = int(sys.argv[10]), int(sys.argv[11])
+labels = {"heapwise": "heapwise --print", "du": "du -sb", "find": "find -printf '%s\\n'",
+          "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null"}
+order = list(labels)
+times = defaultdict(dict)
+for line in open(f"{work}/times.tsv"):
+    tree, tool, round_, seconds = line.split("\t")
+    times[(tree, tool)][int(round_)] = float(seconds)
+memory = {}
+for line in open(f"{work}/memory.tsv"):
+    tree, tool, kb = line.split("\t")
+    memory[(tree, tool)] = int(kb)
+trees = {"wide": "wide tree", "deep": "deep tree (120 levels)", "usr": "/usr"}
+out = [f"Measured {day} on {machine}; warm cache, {runs} alternating rounds, medians. Reproduce with `bench/run.sh`.", ""]
+out.append("| Tree | Entries | Command | Median time | × du -sb (paired median) | Peak memory |")
+out.append("|---|---:|---|---:|---:|---:|")
+ratios = defaultdict(dict)
+for tree in trees:
+    du = times[(tree, "du")]
+    for tool in order:
+        t = times[(tree, tool)]
+        ratio = statistics.median(t[r] / du[r] for r in t)
+        ratios[tree][tool] = ratio
+        out.append(f"| {trees[tree]} | {entries[tree]:,} | `{labels[tool]}` | {statistics.median(t.values()):.3f} s"
+                   f" | {ratio:.2f} | {memory[(tree, tool)] / 1024:.1f} MiB |")
+overhead = {r["command"]: r for r in json.load(open(f"{work}/overhead.json"))["results"]}
+base = overhead["program"]["median"]
+out += ["", "What the worker, the lock and the progress line cost on the wide tree (each run under `script`, so standard error can be a terminal):", "",
+        "| Variant | Median time | × the program |", "|---|---:|---:|"]
+names = {"bare": "the walk alone on the main thread (`bench/bare_walk`)", "program": "`heapwise --print`, standard error not shown",
+         "terminal": "`heapwise --print` with the progress line on the terminal"}
+for variant in ("bare", "program", "terminal"):
+    out.append(f"| {names[variant]} | {overhead[variant]['median']:.3f} s | {overhead[variant]['median'] / base:.3f} |")
+out += ["", f"Peak memory of `heapwise --print`: {quarter_kb / 1024:.1f} MiB at {quarter_entries:,} entries, "
+        f"{memory[('wide', 'heapwise')] / 1024:.1f} MiB at {entries['wide']:,} entries."]
+calls = {}
+for line in open(f"{work}/strace.txt"):
+    parts = line.split()
+    if len(parts) >= 5 and parts[-1].isidentifier() and parts[3].isdigit():
+        calls[parts[-1]] = int(parts[3])
+out += ["", "System calls on a small tree of 3 folders and 200 files (`strace -f -c`): "
+        + ", ".join(f"{name} {calls[name]}" for name in ("newfstatat", "statx", "openat", "getdents64", "close") if name in calls) + "."]
+open(results, "w").write("\n".join(out) + "\n")
+data = f"{work}/chart.dat"
+with open(data, "w") as f:
+    f.write("tree " + " ".join(f'"{labels[t]}"' for t in order) + "\n")
+    for tree in trees:
+        f.write(f'"{trees[tree]}" ' + " ".join(f"{ratios[tree][t]:.3f}" for t in order) + "\n")
+script = f"""
+set terminal pngcairo size 900,480 font ',10'
+set output '{chart}'
+set title 'Wall time relative to du -sb (lower is faster; warm cache, median of {runs})'
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.85 border -1
+set yrange [0:*]
+set grid ytics
+set key outside right top
+set ylabel '× du -sb'
+plot for [i=2:{len(order) + 1}] '{data}' using i:xtic(1) title columnheader(i)
+"""
+subprocess.run(["gnuplot"], input=script, text=True, check=True)
+PY
+cat "$results"
