@@ -1,1 +1,439 @@
+// Scan requests and their workers as the window sees them: the order of window writes, requests that
+// overlap, the argument list and its release, the drop copy, Reset, and quitting while workers run.
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "core/drop.h"
+#include "core/main_window.h"
+#include "core/requests.h"
+#include "core/tally.h"
+#include "core/threads.h"
+#include "resources/control_ids.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/temp_tree.h"
+#include "text/summary.h"
+
+void PrintTo(const WindowEvent& event, std::ostream* out)
+{
+    static const char* const kinds[] = {"text", "enabled", "disabled"};
+    *out << kinds[event.kind] << ' ' << event.control << " \"" << event.value << '"';
+}
+
+namespace {
+
+uint32_t separators(const std::string& path)
+{
+    return static_cast<uint32_t>(std::count(path.begin(), path.end(), '/'));
+}
+
+// Every Tally field in order, so that a mismatch shows which one.
+using Fields = std::array<uint64_t, 13>;
+Fields fields(const Tally& t)
+{
+    return {t.file_count,   t.files_read_only,   t.files_system,   t.files_hidden,
+            t.folder_count, t.folders_read_only, t.folders_system, t.folders_hidden,
+            t.total_bytes,  t.max_rel_depth,     t.max_abs_depth,  t.max_rel_path, t.max_abs_path};
+}
+
+// The counts (the first nine fields) `times` over, the maxima as they were: what repeating a request gives.
+Fields repeated(Fields f, uint64_t times)
+{
+    for (size_t i = 0; i < 9; ++i) f[i] *= times;
+    return f;
+}
+
+// One request as the window saw it.
+struct RequestView {
+    std::vector<std::string> progress;  // status texts before "Ready", sorted
+    std::vector<std::string> results;   // 2505, 2506, 2507, 2508
+};
+
+// Splits the events into requests, failing the test where one departs from: disable Reset, progress
+// on the status line, "Ready", the four result texts in field order, enable Reset.
+std::vector<RequestView> split_requests(const std::vector<WindowEvent>& events)
+{
+    std::vector<RequestView> requests;
+    size_t i = 0;
+    auto expect = [&](WindowEvent::Kind kind, int control) {
+        if (i < events.size() && events[i].kind == kind && events[i].control == control) return true;
+        ADD_FAILURE() << "event " << i << ": expected " << testing::PrintToString(WindowEvent{kind, control, {}})
+                      << ", got " << (i < events.size() ? testing::PrintToString(events[i]) : "the end");
+        return false;
+    };
+    while (i < events.size()) {
+        RequestView request;
+        if (!expect(WindowEvent::disabled, IDC_RESET_BUTTON)) return requests;
+        ++i;
+        while (i < events.size() && events[i].kind == WindowEvent::text && events[i].control == IDC_STATUS_LINE &&
+               events[i].value != "Ready")
+            request.progress.push_back(events[i++].value);
+        std::sort(request.progress.begin(), request.progress.end());
+        if (!expect(WindowEvent::text, IDC_STATUS_LINE)) return requests;
+        ++i;
+        for (int control = IDC_FILES_FIELD; control <= IDC_PATH_FIELD; ++control) {
+            if (!expect(WindowEvent::text, control)) return requests;
+            request.results.push_back(events[i++].value);
+        }
+        if (!expect(WindowEvent::enabled, IDC_RESET_BUTTON)) return requests;
+        ++i;
+        requests.push_back(request);
+    }
+    return requests;
+}
+
+const std::vector<std::string> zero_texts = {"0", "0  (depth 0 / 0)", "0 bytes  (0.0 KB)", "0 / 0"};
+
+// Skipped items must not reach scan_item, which reports every item it cannot read.
+std::atomic<int> failures_reported{0};
+void count_failure(ScanFailure, const char*, size_t, const char*, int)
+{
+    ++failures_reported;
+}
+
+class RequestsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_tally();
+        failures_reported = 0;
+        // root/a/f (10 bytes) and root/b: three folders, one file, two levels.
+        tree.folder("a");
+        tree.file("a/f", 10);
+        tree.folder("b");
+    }
+    void TearDown() override { store_failure_report(nullptr); }
+
+    // The four texts for `times` requests of the small tree, from the counting and text rules.
+    std::vector<std::string> tree_texts(uint32_t times) const
+    {
+        // Under 103 bytes the figure reads 0.0 KB.
+        const std::string bytes = std::to_string(10 * times);
+        return {std::to_string(times),
+                std::to_string(3 * times) + "  (depth 2 / " + std::to_string(2 + separators(tree.root())) + ")",
+                bytes + " bytes  (0.0 KB)",
+                "4 / " + std::to_string(tree.root().size() + 4)};
+    }
+
+    TempTree tree;
+    RecordingWindow window;
+};
+
+TEST_F(RequestsTest, DropWritesProgressThenReadyThenResultsInsideDisabledReset)
+{
+    run_drop({tree.root()});
+
+    const std::vector<RequestView> requests = split_requests(window.events());
+    ASSERT_EQ(requests.size(), 1u);
+    // The top-level folder's own relative text is empty.
+    EXPECT_EQ(requests[0].progress, (std::vector<std::string>{"", "/a", "/b"}));
+    EXPECT_EQ(requests[0].results, tree_texts(1));
+}
+
+TEST_F(RequestsTest, DropOfZeroItemsStillEndsWithReadyAndResults)
+{
+    start_drop_request(make_drop(nullptr, 0));
+    wait_for_workers();
+
+    const std::vector<RequestView> requests = split_requests(window.events());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].progress.empty());
+    EXPECT_EQ(requests[0].results, zero_texts);
+}
+
+TEST_F(RequestsTest, SecondDropStartedWhileFirstRunsDoublesCountsNotMaxima)
+{
+    run_drop({tree.root()});
+    const Fields once = fields(tally);
+    reset_tally();
+    window.clear();
+
+    const char* paths[] = {tree.root().c_str()};
+    start_drop_request(make_drop(paths, 1));
+    start_drop_request(make_drop(paths, 1));
+    wait_for_workers();
+
+    EXPECT_EQ(fields(tally), repeated(once, 2));
+    // One after the other, never interleaved: the first shows one count, the second both.
+    const std::vector<RequestView> requests = split_requests(window.events());
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].results, tree_texts(1));
+    EXPECT_EQ(requests[1].results, tree_texts(2));
+}
+
+TEST_F(RequestsTest, DropsStartedFromSeveralThreadsAllCompleteAndSum)
+{
+    run_drop({tree.root()});
+    const Fields once = fields(tally);
+    reset_tally();
+    window.clear();
+
+    constexpr uint32_t threads = 4, drops_per_thread = 6;
+    std::vector<std::thread> starters;
+    for (uint32_t t = 0; t < threads; ++t)
+        starters.emplace_back([&] {
+            const char* paths[] = {tree.root().c_str()};
+            for (uint32_t d = 0; d < drops_per_thread; ++d) start_drop_request(make_drop(paths, 1));
+        });
+    for (std::thread& starter : starters) starter.join();
+    wait_for_workers();
+
+    EXPECT_EQ(fields(tally), repeated(once, threads * drops_per_thread));
+    EXPECT_EQ(split_requests(window.events()).size(), threads * drops_per_thread);
+}
+
+// An argument block the test owns; `free_block` counts how often the core frees it.
+std::atomic<int> blocks_freed{0};
+void free_block(char** block)
+{
+    ++blocks_freed;
+    delete[] block;
+}
+
+struct ArgumentBlock {
+    explicit ArgumentBlock(std::vector<std::string> arguments) : texts(std::move(arguments))
+    {
+        char** block = new char*[texts.size() + 1];
+        for (size_t i = 0; i < texts.size(); ++i) block[i] = texts[i].data();
+        block[texts.size()] = nullptr;
+        blocks_freed = 0;
+        store_argument_list(static_cast<int>(texts.size()), block, free_block);
+    }
+    std::vector<std::string> texts;
+};
+
+TEST_F(RequestsTest, ArgumentRequestCountsArgumentsAfterTheProgramItself)
+{
+    // Argument 0 names a folder holding a file: counting it would add both.
+    ArgumentBlock arguments({tree.path("a"), tree.path("a/f"), tree.path("b")});
+    ASSERT_TRUE(start_argument_request());
+    wait_for_workers();
+    release_argument_list();
+
+    EXPECT_EQ(tally.file_count, 1u);
+    EXPECT_EQ(tally.total_bytes, 10u);
+    EXPECT_EQ(tally.folder_count, 1u);
+    EXPECT_EQ(tally.max_rel_depth, 1u);
+    EXPECT_EQ(tally.max_abs_depth, 1 + separators(tree.path("b")));
+    EXPECT_EQ(tally.max_rel_path, 0u);  // a top-level file and an empty folder add no relative length
+    EXPECT_EQ(tally.max_abs_path, tree.path("a/f").size());
+    const std::vector<RequestView> requests = split_requests(window.events());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].progress, std::vector<std::string>{""});
+}
+
+TEST_F(RequestsTest, LongArgumentIsCountedUnderItsFirst4094Bytes)
+{
+    // An empty folder whose path is exactly 4,094 bytes, then more text: a cut one byte later would
+    // still name the folder (with a trailing "/"), one byte earlier would name nothing.
+    std::string relative;
+    size_t remaining = 4094 - tree.root().size();
+    while (remaining > 0) {
+        size_t part = std::min<size_t>(remaining, 201);
+        if (remaining - part == 1) --part;  // leave room for "/" and a name
+        relative += (relative.empty() ? "" : "/") + std::string(part - 1, 'd');
+        tree.folder(relative);
+        remaining -= part;
+    }
+    const std::string folder = tree.path(relative);
+    ASSERT_EQ(folder.size(), 4094u);
+
+    ArgumentBlock arguments({"heapwise", folder + "/" + std::string(300, 'x')});
+    ASSERT_TRUE(start_argument_request());
+    wait_for_workers();
+    release_argument_list();
+
+    EXPECT_EQ(tally.folder_count, 1u);
+    EXPECT_EQ(tally.max_abs_path, 4094u);
+    EXPECT_EQ(tally.max_rel_path, 0u);
+    EXPECT_EQ(tally.max_rel_depth, 1u);
+    EXPECT_EQ(tally.max_abs_depth, 1 + separators(folder));
+}
+
+struct ReleaseCase {
+    const char* name;
+    bool start_request;
+    bool worker_lets_go_last;
+};
+void PrintTo(const ReleaseCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class ArgumentListRelease : public RequestsTest, public testing::WithParamInterface<ReleaseCase> {};
+
+TEST_P(ArgumentListRelease, BlockIsFreedOnceByWhoeverLetsGoLast)
+{
+    const ReleaseCase c = GetParam();
+    ArgumentBlock arguments({"heapwise", tree.path("a/f")});
+    if (!c.start_request) {
+        release_argument_list();
+    } else if (c.worker_lets_go_last) {
+        // The worker waits for the lock while the shell lets go; it must still read the arguments.
+        take_scan_lock();
+        ASSERT_TRUE(start_argument_request());
+        release_argument_list();
+        EXPECT_EQ(blocks_freed, 0);
+        release_scan_lock();
+        wait_for_workers();
+        EXPECT_EQ(tally.file_count, 1u);
+    } else {
+        ASSERT_TRUE(start_argument_request());
+        wait_for_workers();
+        EXPECT_EQ(blocks_freed, 0);
+        release_argument_list();
+    }
+    EXPECT_EQ(blocks_freed, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Holders, ArgumentListRelease,
+                         testing::Values(ReleaseCase{"NoRequest", false, false},
+                                         ReleaseCase{"ShellLast", true, false},
+                                         ReleaseCase{"WorkerLast", true, true}),
+                         [](const testing::TestParamInfo<ReleaseCase>& param) { return param.param.name; });
+
+TEST_F(RequestsTest, DropItemsThatDoNotFitOrAreEmptyAreSkippedNotCut)
+{
+    // The root padded with separators still names the root: 4,095 bytes fit with the terminator,
+    // 4,096 do not, and cut to 4,095 they would name the root again.
+    const std::string fits = tree.path("b") + std::string(4095 - tree.path("b").size(), '/');
+    const std::string too_long = fits + "/";
+    store_failure_report(count_failure);
+
+    run_drop({"", too_long});
+    EXPECT_EQ(fields(tally), Fields{});
+    EXPECT_EQ(failures_reported, 0);
+
+    run_drop({fits});
+    EXPECT_EQ(tally.folder_count, 1u);
+    EXPECT_EQ(tally.max_abs_path, 4095u);
+    EXPECT_EQ(split_requests(window.events()).size(), 2u);
+}
+
+TEST_F(RequestsTest, ResetAfterRequestShowsZeroTexts)
+{
+    run_drop({tree.root()});
+    window.clear();
+
+    reset_tally();
+    refresh_summary();
+
+    EXPECT_EQ(fields(tally), Fields{});
+    // The four fields only: the status line keeps "Ready".
+    std::vector<WindowEvent> expected;
+    for (int control = IDC_FILES_FIELD; control <= IDC_PATH_FIELD; ++control)
+        expected.push_back({WindowEvent::text, control, zero_texts[static_cast<size_t>(control - IDC_FILES_FIELD)]});
+    EXPECT_EQ(window.events(), expected);
+}
+
+// Quitting: the shell lets go of the argument list and the process exits while workers walk, hold
+// scan_lock or wait for it. The child is this test program started again, so that it begins with no
+// thread but its own.
+const char quit_child_variable[] = "HEAPWISE_QUIT_CHILD";
+
+sem_t first_worker_in;
+sem_t never_posted;
+std::atomic<int> stop_in_window{0};
+
+void quiet_set_text(void*, int, const char*) {}
+void quiet_set_enabled(void*, int control, bool enabled)
+{
+    if (control != IDC_RESET_BUTTON || enabled) return;
+    sem_post(&first_worker_in);
+    // A worker stopped here holds scan_lock until the process ends.
+    if (stop_in_window.exchange(0) != 0) sem_wait(&never_posted);
+}
+const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
+
+[[noreturn]] void run_quitting_child(const char* spec)
+{
+    const int variant = spec[0] - '0';  // 0: exit at once; 1: once a worker has the lock; 2: and is stopped
+    // Paths point into the environment, which outlives every worker: nothing is left for a leak check.
+    char* const root = const_cast<char*>(spec + 2);
+    sem_init(&first_worker_in, 0, 0);
+    sem_init(&never_posted, 0, 0);
+    stop_in_window = variant == 2;
+    store_main_window(&quiet_window);
+
+    char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};
+    store_argument_list(4, block, [](char** args) { delete[] args; });
+    start_argument_request();
+    const char* paths[] = {root, root};
+    for (int i = 0; i < 3; ++i) start_drop_request(make_drop(paths, 2));
+
+    if (variant != 0)
+        while (sem_wait(&first_worker_in) != 0) {}
+    release_argument_list();
+    exit(0);
+}
+
+TEST(QuittingTest, ProcessExitsCleanlyWhileWorkersHoldOrWaitForTheLock)
+{
+    if (const char* spec = getenv(quit_child_variable)) run_quitting_child(spec);
+
+    TempTree tree;
+    for (int i = 0; i < 20; ++i) {
+        const std::string folder = "f" + std::to_string(i);
+        tree.folder(folder);
+        for (int j = 0; j < 8; ++j) {
+            tree.folder(folder + "/s" + std::to_string(j));
+            for (int k = 0; k < 6; ++k) tree.file(folder + "/s" + std::to_string(j) + "/x" + std::to_string(k), 1);
+        }
+    }
+
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    for (int round = 0; round < 6; ++round) {
+        // The child's environment: ours without test-runner files it might touch, plus its task.
+        std::vector<std::string> environment;
+        for (char** variable = environ; *variable != nullptr; ++variable)
+            if (strncmp(*variable, "GTEST_", 6) != 0 && strncmp(*variable, "TEST_PREMATURE_EXIT_FILE=", 25) != 0)
+                environment.emplace_back(*variable);
+        environment.push_back(std::string(quit_child_variable) + "=" + std::to_string(round % 3) + ":" + tree.root());
+        std::vector<char*> envp;
+        for (std::string& variable : environment) envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        char* argv[] = {const_cast<char*>("requests_test"), filter.data(), nullptr};
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) dup2(null, STDOUT_FILENO);
+            execve("/proc/self/exe", argv, envp.data());
+            _exit(127);
+        }
+
+        // A hang detector, not a timing test: the bound is far beyond any normal exit.
+        int status = 0;
+        pid_t done = 0;
+        for (int waited_ms = 0; (done = waitpid(child, &status, WNOHANG)) == 0 && waited_ms < 30000; waited_ms += 10) {
+            const timespec pause = {0, 10 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        if (done == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            FAIL() << "round " << round << ": the child did not exit within 30 s";
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "round " << round << ": child status " << status
+            << (WIFSIGNALED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")" : "");
+    }
+}
+
+}  // namespace

@@ -1,1 +1,435 @@
+// `heapwise --print` run as a user runs it: what it prints on standard output and standard error, and
+// its exit code, for real trees, unreadable paths, options, a terminal on standard error and locales.
+#include <fcntl.h>
+#include <locale.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_tree.h"
+
+namespace {
+
+struct Outcome {
+    int exit_code = -1;
+    std::string out;
+    std::string err;  // for a terminal: everything the terminal received
+};
+
+struct RunOptions {
+    std::string locale = "C";
+    std::string directory;      // working directory; empty for ours
+    bool unprivileged = false;  // folder permissions hold even for root
+    bool terminal = false;      // standard error is a pseudo-terminal
+};
+
+const char* setpriv_program()
+{
+    for (const char* candidate : {"/usr/bin/setpriv", "/bin/setpriv"})
+        if (access(candidate, X_OK) == 0) return candidate;
+    return nullptr;
+}
+
+Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions& options = {})
+{
+    std::vector<std::string> command;
+    if (options.unprivileged && geteuid() == 0) {
+        // Dropped from the bounding set too, or root would regain them at exec.
+        command = {setpriv_program(), "--inh-caps=-dac_override,-dac_read_search",
+                   "--bounding-set=-dac_override,-dac_read_search", "--"};
+    }
+    command.push_back(HEAPWISE_PROGRAM);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = {"LC_ALL=" + options.locale};
+    for (const char* name : {"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+        if (const char* value = getenv(name)) environment.push_back(std::string(name) + "=" + value);
+    std::vector<char*> argv, envp;
+    for (std::string& text : command) argv.push_back(text.data());
+    for (std::string& text : environment) envp.push_back(text.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    Outcome outcome;
+    int out_pipe[2], err_pipe[2];
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << strerror(errno);
+        return outcome;
+    }
+    int terminal = -1, terminal_end = -1;
+    if (options.terminal) {
+        terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+            ADD_FAILURE() << "pseudo-terminal: " << strerror(errno);
+            return outcome;
+        }
+        // Opened before the fork, so the terminal has a user from the start and reads do not end early.
+        terminal_end = open(ptsname(terminal), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal_end < 0) {
+            ADD_FAILURE() << "open " << ptsname(terminal) << ": " << strerror(errno);
+            return outcome;
+        }
+    }
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int input = open("/dev/null", O_RDONLY);
+        const int error = options.terminal ? terminal_end : err_pipe[1];
+        if (input < 0 || error < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(out_pipe[1], STDOUT_FILENO) < 0 ||
+            dup2(error, STDERR_FILENO) < 0)
+            _exit(126);
+        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (options.terminal) {
+        close(terminal_end);
+        close(err_pipe[0]);
+    }
+    const int err_fd = options.terminal ? terminal : err_pipe[0];
+
+    // Read both until they end. The bound only stops a hung program from hanging the test.
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_fd, POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    int open_fds = 2;
+    const time_t give_up = time(nullptr) + 120;
+    while (open_fds > 0) {
+        if (time(nullptr) > give_up) {
+            kill(child, SIGKILL);
+            ADD_FAILURE() << "heapwise did not finish within 120 s";
+            break;
+        }
+        if (poll(fds, 2, 1000) < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[65536];
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(got));
+            } else if (got == 0 || errno != EINTR) {  // a terminal ends with EIO once its last user closes it
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+    for (const pollfd& fd : fds)
+        if (fd.fd >= 0) close(fd.fd);
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
+uint32_t separators(const std::string& path)
+{
+    uint32_t count = 0;
+    for (char c : path) count += c == '/';
+    return count;
+}
+
+std::string number(uint64_t value)
+{
+    return std::to_string(value);
+}
+
+using Fields = std::map<std::string, std::string>;
+
+// The fields of --json output, values as written. Fails the test unless the text is one object of
+// "name": integer pairs and a line end, nothing else.
+Fields json_fields(const std::string& text)
+{
+    Fields fields;
+    std::string compact;
+    for (char c : text)
+        if (!isspace(static_cast<unsigned char>(c))) compact += c;
+    bool well_formed = text.ends_with("}\n") && compact.starts_with("{\"");
+    std::istringstream pairs(compact.substr(1, compact.size() - 2));
+    for (std::string pair; well_formed && std::getline(pairs, pair, ',');) {
+        const size_t colon = pair.find("\":");
+        const std::string value = colon == std::string::npos ? "" : pair.substr(colon + 2);
+        well_formed = !pair.empty() && pair.front() == '"' && !value.empty() &&
+                      value.find_first_not_of("0123456789") == std::string::npos &&
+                      fields.emplace(pair.substr(1, colon - 1), value).second;
+    }
+    if (!well_formed) ADD_FAILURE() << "not one object of name: integer pairs:\n" << text;
+    return fields;
+}
+
+class PrintModeTest : public testing::Test {
+protected:
+    void SetUp() override { umask(022); }  // the modes below are the modes the tree gets
+    TempTree tree;
+};
+
+TEST_F(PrintModeTest, PrintsTheFourResultLinesWithPaddedLabels)
+{
+    tree.folder("sub");
+    tree.file("sub/ro.txt", 1134, 0444);
+    tree.file(".hid", 100);
+    const std::string root = tree.root();
+    const std::string expected = "File Count:   2  (RH)\n"
+                                 "Folder Count: 2  (depth 2 / " + number(2 + separators(root)) + ")\n"
+                                 "Total Size:   1,234 bytes  (1.2 KB)\n"
+                                 "Max Path:     11 / " + number(root.size() + 11) + "\n";
+
+    const Outcome printed = run_heapwise({"--print", root});
+    EXPECT_EQ(printed.out, expected);
+    EXPECT_EQ(printed.err, "");
+    EXPECT_EQ(printed.exit_code, 0);
+
+    // Until the window exists, no option at all means --print.
+    EXPECT_EQ(run_heapwise({root}).out, expected);
+}
+
+TEST_F(PrintModeTest, JsonHasEveryTallyFieldAsPlainIntegers)
+{
+    tree.folder(".cfg");
+    tree.file(".cfg/x", 10);
+    tree.file(".h", 1);
+    tree.folder("ro");
+    tree.folder("ro/deep");
+    tree.file("ro/deep/f", 0, 0444);
+    tree.chmod("ro", 0555);
+    tree.fifo("pipe");
+    tree.socket("sock");
+    tree.sparse_file("big", 5ull << 30);
+    tree.symlink("link", "big");  // counted as a file of its own 3 bytes
+    const std::string root = tree.root();
+
+    const Outcome printed = run_heapwise({"--print", "--json", root});
+    EXPECT_EQ(printed.exit_code, 0);
+    EXPECT_EQ(printed.err, "");
+    EXPECT_EQ(json_fields(printed.out),
+              (Fields{{"file_count", "7"}, {"files_read_only", "1"}, {"files_system", "2"}, {"files_hidden", "1"},
+                      {"folder_count", "4"}, {"folders_read_only", "1"}, {"folders_system", "0"},
+                      {"folders_hidden", "1"}, {"total_bytes", number((5ull << 30) + 10 + 1 + 3)},
+                      {"max_rel_depth", "3"}, {"max_abs_depth", number(3 + separators(root))},
+                      {"max_rel_path", "10"}, {"max_abs_path", number(root.size() + 10)}}));
+}
+
+TEST_F(PrintModeTest, MissingPathIsNamedAndResultsStillPrinted)
+{
+    tree.file(".hid", 100);
+    const std::string missing = tree.path("missing");
+
+    const Outcome printed = run_heapwise({"--print", missing, tree.path(".hid")});
+    EXPECT_EQ(printed.err, "heapwise: cannot read '" + missing + "': No such file or directory\n");
+    // The missing path still counts towards the longest path.
+    EXPECT_EQ(printed.out, "File Count:   1  (H)\n"
+                           "Folder Count: 0  (depth 0 / 0)\n"
+                           "Total Size:   100 bytes  (0.0 KB)\n"
+                           "Max Path:     0 / " + number(missing.size()) + "\n");
+    EXPECT_EQ(printed.exit_code, 1);
+}
+
+struct UnreadableCase {
+    const char* name;
+    mode_t mode;
+    const char* report;  // what stderr says, "%s" standing for the folder
+};
+
+void PrintTo(const UnreadableCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class UnreadableFolderBelow : public PrintModeTest, public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(UnreadableFolderBelow, IsNamedOnStderrAndExitsOne)
+{
+    if (geteuid() == 0 && setpriv_program() == nullptr) GTEST_SKIP() << "setpriv is needed to drop root's access";
+    tree.folder("open");
+    tree.folder("locked");
+    tree.file("locked/inner", 5);
+    tree.chmod("locked", GetParam().mode);
+    const std::string locked = tree.path("locked");
+
+    // With full access (as root) everything is read: the failure below comes from the permissions.
+    if (geteuid() == 0) {
+        const Outcome privileged = run_heapwise({"--json", tree.root()});
+        EXPECT_EQ(privileged.exit_code, 0);
+        EXPECT_EQ(json_fields(privileged.out)["file_count"], "1");
+    }
+
+    RunOptions options;
+    options.unprivileged = true;
+    const Outcome printed = run_heapwise({"--json", tree.root()}, options);
+    std::string report = GetParam().report;
+    report.replace(report.find("%s"), 2, locked);
+    EXPECT_EQ(printed.err, report);
+    EXPECT_EQ(printed.exit_code, 1);
+    // The folder itself still counts; nothing below it does.
+    const Fields fields = json_fields(printed.out);
+    EXPECT_EQ(fields.at("folder_count"), "3");
+    EXPECT_EQ(fields.at("file_count"), "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, UnreadableFolderBelow,
+    testing::Values(
+        UnreadableCase{"NotListable", 0000, "heapwise: cannot list folder '%s': Permission denied\n"},
+        UnreadableCase{"ListableNotSearchable", 0444, "heapwise: cannot read '%s/inner': Permission denied\n"}),
+    [](const testing::TestParamInfo<UnreadableCase>& param) { return std::string(param.param.name); });
+
+TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--bogus", tree.root()}, {"-v", tree.root()}, {"--print", "--jsn", tree.root()}}) {
+        SCOPED_TRACE(arguments[arguments.size() - 2]);
+        const Outcome printed = run_heapwise(arguments);
+        EXPECT_EQ(printed.exit_code, 2);
+        EXPECT_EQ(printed.out, "");
+        ASSERT_FALSE(printed.err.empty());
+        EXPECT_EQ(printed.err.find('\n'), printed.err.size() - 1) << printed.err;
+        EXPECT_NE(printed.err.find(arguments[arguments.size() - 2]), std::string::npos) << printed.err;
+        EXPECT_NE(printed.err.find("--help"), std::string::npos) << printed.err;
+    }
+}
+
+TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
+{
+    const Outcome version = run_heapwise({"--version"});
+    EXPECT_EQ(version.out, "heapwise 1.05\n");
+    EXPECT_EQ(version.err, "");
+    EXPECT_EQ(version.exit_code, 0);
+
+    const Outcome help = run_heapwise({"--help"});
+    EXPECT_EQ(help.out.rfind("Usage: heapwise", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--json"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.exit_code, 0);
+}
+
+TEST_F(PrintModeTest, DoubleDashLetsPathsStartingWithDashBeCounted)
+{
+    tree.file("-dash", 7);
+    RunOptions in_tree;
+    in_tree.directory = tree.root();
+
+    const Outcome counted = run_heapwise({"--json", "--", "-dash"}, in_tree);
+    EXPECT_EQ(counted.exit_code, 0) << counted.err;
+    const Fields fields = json_fields(counted.out);
+    EXPECT_EQ(fields.at("file_count"), "1");
+    EXPECT_EQ(fields.at("total_bytes"), "7");
+    EXPECT_EQ(fields.at("max_abs_path"), "5");
+
+    // Without "--" it is an option, and an unknown one.
+    EXPECT_EQ(run_heapwise({"--json", "-dash"}, in_tree).exit_code, 2);
+}
+
+TEST_F(PrintModeTest, SeveralPathsAccumulate)
+{
+    tree.folder("a");
+    tree.file("a/x", 5);
+    tree.file("f", 3);
+    const std::string a = tree.path("a");
+
+    const Outcome printed = run_heapwise({"--json", a, a, tree.path("f")});
+    EXPECT_EQ(printed.exit_code, 0);
+    // "a" twice doubles its counts, not its maxima.
+    EXPECT_EQ(json_fields(printed.out),
+              (Fields{{"file_count", "3"}, {"files_read_only", "0"}, {"files_system", "0"}, {"files_hidden", "0"},
+                      {"folder_count", "2"}, {"folders_read_only", "0"}, {"folders_system", "0"},
+                      {"folders_hidden", "0"}, {"total_bytes", "13"}, {"max_rel_depth", "1"},
+                      {"max_abs_depth", number(1 + separators(a))}, {"max_rel_path", "2"},
+                      {"max_abs_path", number(a.size() + 2)}}));
+}
+
+// Arguments for a scan that most likely outlasts the status interval (a tenth of a second): /usr/share
+// four times where the machine has it, and a tree of 1,640 folders.
+std::vector<std::string> long_scan(const TempTree& tree)
+{
+    struct stat st;
+    const std::string big = stat("/usr/share", &st) == 0 && S_ISDIR(st.st_mode) ? "/usr/share" : tree.root();
+    return {"--print", big, big, big, big, tree.root()};
+}
+
+void fill(TempTree& tree)
+{
+    for (int i = 0; i < 40; ++i) {
+        const std::string folder = "d" + std::to_string(i);
+        tree.folder(folder);
+        for (int j = 0; j < 40; ++j) tree.folder(folder + "/e" + std::to_string(j));
+    }
+}
+
+// What a terminal shows on its last line after receiving `output`. Knows the carriage return, the
+// line feed and "erase to end of line"; any other control sequence fails the test.
+std::string last_terminal_line(const std::string& output)
+{
+    std::string line;
+    size_t column = 0;
+    for (size_t i = 0; i < output.size(); ++i) {
+        const char c = output[i];
+        if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            line.clear();
+            column = 0;
+        } else if (c == '\033') {
+            EXPECT_EQ(output.compare(i, 3, "\033[K"), 0) << "unexpected control sequence at " << i;
+            line.resize(std::min(line.size(), column));
+            i += 2;
+        } else {
+            if (column < line.size())
+                line[column] = c;
+            else
+                line.push_back(c);
+            ++column;
+        }
+    }
+    return line;
+}
+
+TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
+{
+    fill(tree);
+    const Outcome piped = run_heapwise(long_scan(tree));
+    // Failure reports (as a user, parts of /usr/share may be unreadable) are fine; status text is not.
+    EXPECT_EQ(piped.err.find('\r'), std::string::npos);
+    EXPECT_EQ(piped.err.find('\033'), std::string::npos);
+    EXPECT_EQ(piped.out.rfind("File Count:", 0), 0u);
+
+    RunOptions options;
+    options.terminal = true;
+    const Outcome shown = run_heapwise(long_scan(tree), options);
+    EXPECT_EQ(last_terminal_line(shown.err), "");
+    EXPECT_EQ(shown.err.find("File Count:"), std::string::npos);
+    EXPECT_EQ(shown.out.rfind("File Count:", 0), 0u);
+    if (shown.err.empty()) std::printf("note: the scan ended before any status text was due\n");
+}
+
+TEST_F(PrintModeTest, GermanLocaleGroupsWithFullStopAndDecimalComma)
+{
+    const locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
+    if (german == static_cast<locale_t>(0)) GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
+    freelocale(german);
+    tree.file("f", 1234);
+    RunOptions options;
+    options.locale = "de_DE.UTF-8";
+
+    const Outcome printed = run_heapwise({"--print", tree.path("f")}, options);
+    EXPECT_NE(printed.out.find("\nTotal Size:   1.234 bytes  (1,2 KB)\n"), std::string::npos) << printed.out;
+    // JSON is for programs: no locale.
+    EXPECT_EQ(json_fields(run_heapwise({"--json", tree.path("f")}, options).out).at("total_bytes"), "1234");
+}
+
+}  // namespace
