@@ -31,21 +31,6 @@
 
 namespace {
 
-std::string describe(const Tally& t)
-{
-    std::ostringstream out;
-    out << "files " << t.file_count << " (R" << t.files_read_only << " S" << t.files_system << " H" << t.files_hidden
-        << ") folders " << t.folder_count << " (R" << t.folders_read_only << " S" << t.folders_system << " H"
-        << t.folders_hidden << ") bytes " << t.total_bytes << " depth " << t.max_rel_depth << "/" << t.max_abs_depth
-        << " path " << t.max_rel_path << "/" << t.max_abs_path;
-    return out.str();
-}
-
-uint32_t length(const std::string& text)
-{
-    return static_cast<uint32_t>(text.size());
-}
-
 uint32_t slashes_in(const std::string& path)
 {
     return static_cast<uint32_t>(std::count(path.begin(), path.end(), '/'));

@@ -359,11 +359,11 @@ void quiet_set_enabled(void*, int control, bool enabled)
 }
 const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
 
-[[noreturn]] void run_quitting_child(const char* spec)
+[[noreturn]] void run_quitting_child(const char* task)
 {
-    const int variant = spec[0] - '0';  // 0: exit at once; 1: once a worker has the lock; 2: and is stopped
+    const int variant = task[0] - '0';  // 0: exit at once; 1: once a worker has the lock; 2: and is stopped
     // Paths point into the environment, which outlives every worker: nothing is left for a leak check.
-    char* const root = const_cast<char*>(spec + 2);
+    char* const root = const_cast<char*>(task + 2);
     sem_init(&first_worker_in, 0, 0);
     sem_init(&never_posted, 0, 0);
     stop_in_window = variant == 2;
@@ -383,7 +383,7 @@ const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
 
 TEST(QuittingTest, ProcessExitsCleanlyWhileWorkersHoldOrWaitForTheLock)
 {
-    if (const char* spec = getenv(quit_child_variable)) run_quitting_child(spec);
+    if (const char* task = getenv(quit_child_variable)) run_quitting_child(task);
 
     TempTree tree;
     for (int i = 0; i < 20; ++i) {

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,16 @@ void TempTree::socket(const std::string& relative)
 void TempTree::chmod(const std::string& relative, mode_t mode)
 {
     if (::chmod(path(relative).c_str(), mode) != 0) ADD_FAILURE() << "chmod " << relative << ": " << strerror(errno);
+}
+
+std::string describe(const Tally& t)
+{
+    std::ostringstream out;
+    out << "files " << t.file_count << " (R" << t.files_read_only << " S" << t.files_system << " H" << t.files_hidden
+        << ") folders " << t.folder_count << " (R" << t.folders_read_only << " S" << t.folders_system << " H"
+        << t.folders_hidden << ") bytes " << t.total_bytes << " depth " << t.max_rel_depth << "/" << t.max_abs_depth
+        << " path " << t.max_rel_path << "/" << t.max_abs_path;
+    return out.str();
 }
 
 void scan_path(const std::string& path)

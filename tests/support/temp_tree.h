@@ -32,6 +32,17 @@ private:
     std::string root_;
 };
 
+struct Tally;
+
+// Every field of a Tally as one line, so a mismatch shows the whole picture.
+std::string describe(const Tally& tally);
+
+// A text's length as the Tally counts it.
+inline uint32_t length(const std::string& text)
+{
+    return static_cast<uint32_t>(text.size());
+}
+
 // Counts one path on the calling thread as a worker would (scan_lock not
 // taken): places it in the ScanCursor and calls scan_item.
 void scan_path(const std::string& path);
