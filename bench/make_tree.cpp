@@ -1,8 +1,8 @@
 // Makes the benchmark trees, the same every time for the same arguments:
 //   make_tree wide DIR [PERCENT]  about 10,000 folders of about 100 entries
 //                                 (1 million; PERCENT scales the leaf folders)
-//   make_tree deep DIR            40 chains of 120 nested folders, 50 entries
-//                                 a level (250 thousand)
+//   make_tree deep DIR            300 chains of 120 nested folders, 4 entries
+//                                 a level besides the next folder (180 thousand)
 // Sizes vary (files are sparse, so the trees take little disk); dot-files,
 // read-only files and links to files and folders are mixed in.
 #include <fcntl.h>
@@ -101,14 +101,14 @@ void make_wide(int root, unsigned leaf_folders)
 
 void make_deep(int root)
 {
-    for (unsigned chain = 0; chain < 40; ++chain) {
+    for (unsigned chain = 0; chain < 300; ++chain) {
         int parent = dup(root);
         std::string name = "chain" + std::to_string(chain);
         for (unsigned level = 0; level < 120; ++level) {
             make_folder(parent, name);
             const int folder = open_folder(parent, name);
             close(parent);
-            fill_folder(folder, 50);
+            fill_folder(folder, 4);
             parent = folder;
             name = "level" + std::to_string(level);
         }

@@ -59,10 +59,15 @@ void raise_descriptor_limit()
     setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// "." and ".." are never hidden.
 bool is_hidden_name(const char* name, size_t len)
 {
-    if (len == 0 || name[0] != '.') return false;
-    return !(len == 1 || (len == 2 && name[1] == '.'));
+    return len > 1 && name[0] == '.' && !(len == 2 && name[1] == '.');
+}
+
+bool is_hidden_name(const char* name)
+{
+    return name[0] == '.' && name[1] != '\0' && !(name[1] == '.' && name[2] == '\0');
 }
 
 // The top-level item's own name: its last component, trailing separators
@@ -108,7 +113,7 @@ int query_entry(uint32_t level, const char* path, const char* name, ItemAttribut
     (void)path;
     struct stat st;
     if (fstatat(levels[level].fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    fill_attributes(st, is_hidden_name(name, strlen(name)), out);
+    fill_attributes(st, is_hidden_name(name), out);
     queried_name = name;
     return 0;
 }
