@@ -83,7 +83,8 @@ for result in json.load(open(sys.argv[1]))["results"]:
 PY
     done
     for tool in "${order[@]}"; do
-        kb=$( { /usr/bin/time -f '%M' $(command_for "$tool" "$tree") >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+        /usr/bin/time -f '%M' -o "$work/kb" $(command_for "$tool" "$tree") >/dev/null 2>&1 || true
+        kb=$(tail -n 1 "$work/kb")
         printf '%s\t%s\t%s\n' "$name" "$tool" "$kb" >>"$work/memory.tsv"
     done
 done
@@ -100,7 +101,8 @@ for variant in bare program terminal; do
     overhead+=(-n "$variant" "$cmd")
 done
 hyperfine --style none --warmup 1 --runs "$runs" --export-json "$work/overhead.json" "${overhead[@]}" >/dev/null 2>&1
-quarter_kb=$( { /usr/bin/time -f '%M' "$heapwise" --print "$trees/quarter" >/dev/null; } 2>&1 | tail -1)
+/usr/bin/time -f '%M' -o "$work/kb" "$heapwise" --print "$trees/quarter" >/dev/null
+quarter_kb=$(tail -n 1 "$work/kb")
 quarter_entries=$(find "$trees/quarter" -mindepth 1 | wc -l)
 wide_entries=$(find "$trees/wide" -mindepth 1 | wc -l)
 deep_entries=$(find "$trees/deep" -mindepth 1 | wc -l)
@@ -164,7 +166,7 @@ out += ["", "System calls on a small tree of 3 folders and 200 files (`strace -f
 open(results, "w").write("\n".join(out) + "\n")
 data = f"{work}/chart.dat"
 with open(data, "w") as f:
-    f.write("tree " + " ".join(f'"{labels[t]}"' for t in order) + "\n")
+    f.write("tree " + " ".join('"' + labels[t].replace("'%s\\n'", "%s") + '"' for t in order) + "\n")
     for tree in trees:
         f.write(f'"{trees[tree]}" ' + " ".join(f"{ratios[tree][t]:.3f}" for t in order) + "\n")
 script = f"""
