@@ -65,9 +65,10 @@ bool is_hidden_name(const char* name, size_t len)
     return len > 1 && name[0] == '.' && !(len == 2 && name[1] == '.');
 }
 
+// Only the first three bytes decide.
 bool is_hidden_name(const char* name)
 {
-    return name[0] == '.' && name[1] != '\0' && !(name[1] == '.' && name[2] == '\0');
+    return is_hidden_name(name, strnlen(name, 3));
 }
 
 // The top-level item's own name: its last component, trailing separators
