@@ -24,7 +24,7 @@ done
 if (( ${#needed[@]} )); then
     as_root=(); (( EUID == 0 )) || as_root=(sudo)
     "${as_root[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
 fi
 
 cmake --preset release >/dev/null

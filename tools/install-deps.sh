@@ -18,4 +18,4 @@ as_root=()
 (( EUID == 0 )) || as_root=(sudo)
 echo "Installing: ${missing[*]}" >&2
 "${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
