@@ -27,14 +27,19 @@ struct WorkerStart {
     void* argument;
 };
 
+void worker_ended()
+{
+    pthread_mutex_lock(&workers_mutex);
+    if (--workers_running == 0) pthread_cond_broadcast(&workers_done);
+    pthread_mutex_unlock(&workers_mutex);
+}
+
 void* run_worker(void* raw)
 {
     const WorkerStart start = *static_cast<WorkerStart*>(raw);
     delete static_cast<WorkerStart*>(raw);
     start.body(start.argument);
-    pthread_mutex_lock(&workers_mutex);
-    if (--workers_running == 0) pthread_cond_broadcast(&workers_done);
-    pthread_mutex_unlock(&workers_mutex);
+    worker_ended();
     return nullptr;
 }
 
@@ -71,9 +76,7 @@ bool start_worker(WorkerBody body, void* argument)
     pthread_attr_destroy(&attributes);
     if (!started) {
         delete start;
-        pthread_mutex_lock(&workers_mutex);
-        if (--workers_running == 0) pthread_cond_broadcast(&workers_done);
-        pthread_mutex_unlock(&workers_mutex);
+        worker_ended();
     }
     return started;
 }
