@@ -6,4 +6,9 @@
 #define HEAPWISE_VERSION "1.05"
 #define HEAPWISE_VERSION_COMMAS 1, 5, 0, 0
 
+/* The maker's page: the About box's button shows it and opens it. */
+#define HEAPWISE_WEB_ADDRESS "https://heapwise.example.org/"
+#define HEAPWISE_COPYRIGHT_1 "Copyright (c) 2026 The Heapwise developers"
+#define HEAPWISE_COPYRIGHT_2 "Free to use and share."
+
 #endif
