@@ -1,0 +1,108 @@
+// A library preloaded into the real program to inject one file-system fault
+// at the moment the walk reaches a given entry. HEAPWISE_FAULT names the
+// fault, HEAPWISE_FAULT_NAME the entry (a name within its folder):
+//   vanish        the entry is removed just before its attribute query
+//   rename        the entry is renamed ("<name>.moved") just before its query
+//   link_to_root  the folder is replaced by a link to "/" just before it is opened
+//   listing_eio   the folder's listing returns three entries, then fails with EIO
+//   no_types      every listing reports its entries' types as unknown
+// Each fault but no_types happens once.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+template <typename Function>
+Function next_definition(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+const char* fault()
+{
+    const char* value = getenv("HEAPWISE_FAULT");
+    return value != nullptr ? value : "";
+}
+
+bool is_target(const char* name)
+{
+    const char* target = getenv("HEAPWISE_FAULT_NAME");
+    return target != nullptr && strcmp(name, target) == 0;
+}
+
+bool done = false;
+int failing_listing = -1;
+int listing_calls = 0;
+
+}  // namespace
+
+extern "C" int fstatat(int dirfd, const char* name, struct stat* st, int flags)
+{
+    static auto real = next_definition<int (*)(int, const char*, struct stat*, int)>("fstatat");
+    if (!done && is_target(name)) {
+        if (strcmp(fault(), "vanish") == 0) {
+            done = true;
+            if (unlinkat(dirfd, name, 0) != 0) unlinkat(dirfd, name, AT_REMOVEDIR);
+        } else if (strcmp(fault(), "rename") == 0) {
+            done = true;
+            renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());
+        }
+    }
+    return real(dirfd, name, st, flags);
+}
+
+extern "C" int openat(int dirfd, const char* name, int flags, ...)
+{
+    static auto real = next_definition<int (*)(int, const char*, int, ...)>("openat");
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = static_cast<mode_t>(va_arg(arguments, int));
+        va_end(arguments);
+    }
+    const bool target = !done && is_target(name);
+    if (target && strcmp(fault(), "link_to_root") == 0) {
+        done = true;
+        renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());
+        symlinkat("/", dirfd, name);
+    }
+    const int fd = real(dirfd, name, flags, mode);
+    if (target && fd >= 0 && strcmp(fault(), "listing_eio") == 0) {
+        done = true;
+        failing_listing = fd;
+    }
+    return fd;
+}
+
+extern "C" ssize_t getdents64(int fd, void* buffer, size_t size)
+{
+    static auto real = next_definition<ssize_t (*)(int, void*, size_t)>("getdents64");
+    if (fd == failing_listing && listing_calls++ > 0) {
+        failing_listing = -1;
+        errno = EIO;
+        return -1;
+    }
+    ssize_t filled = real(fd, buffer, size);
+    if (filled <= 0) return filled;
+    char* const bytes = static_cast<char*>(buffer);
+    int others = 0;
+    for (ssize_t at = 0; at < filled;) {
+        auto* record = reinterpret_cast<dirent64*>(bytes + at);
+        if (strcmp(fault(), "no_types") == 0) record->d_type = DT_UNKNOWN;
+        const bool dot = strcmp(record->d_name, ".") == 0 || strcmp(record->d_name, "..") == 0;
+        at += record->d_reclen;
+        // The failing listing keeps the dots and its first three entries.
+        if (fd == failing_listing && !dot && ++others == 3) filled = at;
+    }
+    return filled;
+}

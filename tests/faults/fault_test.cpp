@@ -1,0 +1,342 @@
+// The real program on real trees with faults injected as it walks them: by a
+// preloaded library (entries that vanish or turn into links, listings that
+// fail), by resource limits (descriptors, stack), and by the kernel's own
+// trees (/proc, /sys) and very wide and very deep folders.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_tree.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+struct Outcome {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::string fault;       // HEAPWISE_FAULT for the preloaded library; empty for none
+    std::string fault_name;  // HEAPWISE_FAULT_NAME
+    rlim_t descriptors = 0;  // soft and hard RLIMIT_NOFILE, 0 to keep
+    rlim_t soft_descriptors = 0;  // soft RLIMIT_NOFILE only, 0 to keep
+    rlim_t stack = 0;        // soft RLIMIT_STACK, 0 to keep
+};
+
+Outcome run_heapwise(const std::vector<std::string>& paths, const RunOptions& options = {})
+{
+    std::vector<std::string> command = {HEAPWISE_PROGRAM, "--print", "--json", "--"};
+    command.insert(command.end(), paths.begin(), paths.end());
+    std::vector<std::string> environment = {"LC_ALL=C"};
+    for (const char* name : {"PATH", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+        if (const char* value = getenv(name)) environment.push_back(std::string(name) + "=" + value);
+    if (!options.fault.empty()) {
+        environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
+        environment.push_back("HEAPWISE_FAULT=" + options.fault);
+        environment.push_back("HEAPWISE_FAULT_NAME=" + options.fault_name);
+    }
+    std::vector<char*> argv, envp;
+    for (std::string& text : command) argv.push_back(text.data());
+    for (std::string& text : environment) envp.push_back(text.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    Outcome outcome;
+    int out_pipe[2], err_pipe[2];
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << strerror(errno);
+        return outcome;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out_pipe[1], STDOUT_FILENO);
+        dup2(err_pipe[1], STDERR_FILENO);
+        if (options.descriptors != 0) {
+            const rlimit limit{options.descriptors, options.descriptors};
+            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(120);
+        }
+        if (options.soft_descriptors != 0) {
+            rlimit limit{};
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = options.soft_descriptors;
+            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(121);
+        }
+        if (options.stack != 0) {
+            rlimit limit{};
+            getrlimit(RLIMIT_STACK, &limit);
+            limit.rlim_cur = options.stack;
+            if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(122);
+        }
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    int open_pipes = 2;
+    while (open_pipes > 0 && poll(fds, 2, -1) >= 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_pipes;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
+// A field of the --json output; fails the test when it is missing.
+uint64_t field(const Outcome& outcome, const std::string& name)
+{
+    const std::string key = "\"" + name + "\": ";
+    const size_t at = outcome.out.find(key);
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no " << name << " in: " << outcome.out << outcome.err;
+        return UINT64_MAX;
+    }
+    return std::strtoull(outcome.out.c_str() + at + key.size(), nullptr, 10);
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+// Every line on standard error names something that could not be read.
+void expect_only_failure_lines(const Outcome& outcome)
+{
+    for (const std::string& line : lines(outcome.err))
+        EXPECT_TRUE(line.rfind("heapwise: cannot read '", 0) == 0 || line.rfind("heapwise: cannot list folder '", 0) == 0)
+            << line;
+}
+
+#define SKIP_UNDER_SANITIZERS(why) \
+    do { if (sanitized) GTEST_SKIP() << why; } while (false)
+
+constexpr const char* preload_skip = "a preloaded library cannot come before the sanitizer's runtime";
+
+// A folder of three files of 1, 2 and 4 bytes and a sub-folder with two more.
+void make_small_tree(TempTree& tree)
+{
+    tree.file("a", 1);
+    tree.file("b", 2);
+    tree.file("c", 4);
+    tree.folder("sub");
+    tree.file("sub/x", 8);
+    tree.file("sub/y", 16);
+}
+
+}  // namespace
+
+TEST(InjectedFaults, EntryRemovedBeforeItsQueryIsSkippedAndNamed)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_small_tree(tree);
+    const Outcome outcome = run_heapwise({tree.root()}, {"vanish", "b"});
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    EXPECT_EQ(outcome.err, "heapwise: cannot read '" + tree.path("b") + "': No such file or directory\n");
+    EXPECT_EQ(field(outcome, "file_count"), 4u);
+    EXPECT_EQ(field(outcome, "total_bytes"), 1u + 4 + 8 + 16);
+    EXPECT_EQ(field(outcome, "folder_count"), 2u);
+}
+
+TEST(InjectedFaults, EntryRenamedBeforeItsQueryIsCountedAtMostOnce)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_small_tree(tree);
+    const Outcome outcome = run_heapwise({tree.root()}, {"rename", "b"});
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    EXPECT_EQ(outcome.err, "heapwise: cannot read '" + tree.path("b") + "': No such file or directory\n");
+    // The new name may or may not come later in the same listing; either
+    // way its two bytes count once at most.
+    const uint64_t files = field(outcome, "file_count");
+    const uint64_t bytes = field(outcome, "total_bytes");
+    EXPECT_TRUE((files == 4 && bytes == 29) || (files == 5 && bytes == 31)) << outcome.out;
+}
+
+TEST(InjectedFaults, FolderReplacedByALinkToRootIsNotFollowed)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_small_tree(tree);
+    const Outcome outcome = run_heapwise({tree.root()}, {"link_to_root", "sub"});
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    // Linux refuses a link opened as a folder without following it with
+    // "Not a directory" (O_DIRECTORY wins over O_NOFOLLOW's ELOOP).
+    EXPECT_EQ(outcome.err, "heapwise: cannot list folder '" + tree.path("sub") + "': Not a directory\n");
+    // "sub" was a folder when queried: it counts, and nothing below it.
+    EXPECT_EQ(field(outcome, "folder_count"), 2u);
+    EXPECT_EQ(field(outcome, "file_count"), 3u);
+    EXPECT_EQ(field(outcome, "total_bytes"), 7u);
+    EXPECT_EQ(field(outcome, "max_rel_depth"), 2u);
+}
+
+TEST(InjectedFaults, ListingThatFailsMidwayKeepsWhatItListed)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    tree.folder("many");
+    for (int i = 0; i < 10; ++i) tree.file("many/f" + std::to_string(i), 1);
+    tree.file("outside", 100);
+    const Outcome outcome = run_heapwise({tree.root()}, {"listing_eio", "many"});
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    EXPECT_EQ(outcome.err, "heapwise: cannot list folder '" + tree.path("many") + "': Input/output error\n");
+    EXPECT_EQ(field(outcome, "file_count"), 4u);
+    EXPECT_EQ(field(outcome, "total_bytes"), 103u);
+    EXPECT_EQ(field(outcome, "folder_count"), 2u);
+}
+
+TEST(InjectedFaults, ListingWithoutEntryTypesCountsTheSame)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_small_tree(tree);
+    tree.symlink("link", "sub");
+    tree.fifo("pipe");
+    tree.file(".hidden", 32, 0444);
+    const Outcome plain = run_heapwise({tree.root()});
+    const Outcome untyped = run_heapwise({tree.root()}, {"no_types", ""});
+    EXPECT_EQ(plain.exit_code, 0) << plain.err;
+    EXPECT_EQ(untyped.exit_code, 0) << untyped.err;
+    EXPECT_EQ(untyped.out, plain.out);
+    EXPECT_EQ(field(untyped, "file_count"), 8u);
+    EXPECT_EQ(field(untyped, "files_system"), 1u);
+}
+
+// Descriptors: the walk holds one per level. A soft limit of 16 is raised at
+// start; with a hard limit of 16 the folder that cannot be opened is counted
+// and not walked, and named.
+TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
+{
+    TempTree tree;
+    std::string chain;
+    for (int level = 0; level < 40; ++level) {
+        chain += chain.empty() ? "d" : "/d";
+        tree.folder(chain);
+    }
+    tree.file(chain + "/bottom", 5);
+
+    RunOptions soft_only;
+    soft_only.soft_descriptors = 16;
+    const Outcome raised = run_heapwise({tree.root()}, soft_only);
+    EXPECT_EQ(raised.exit_code, 0) << raised.err;
+    EXPECT_EQ(field(raised, "folder_count"), 41u);
+    EXPECT_EQ(field(raised, "file_count"), 1u);
+
+    RunOptions hard;
+    hard.descriptors = 16;
+    const Outcome limited = run_heapwise({tree.root()}, hard);
+    EXPECT_EQ(limited.exit_code, 1);
+    const std::vector<std::string> errors = lines(limited.err);
+    ASSERT_EQ(errors.size(), 1u) << limited.err;
+    EXPECT_NE(errors[0].find("': Too many open files"), std::string::npos) << errors[0];
+    const uint64_t folders = field(limited, "folder_count");
+    EXPECT_GT(folders, 1u);
+    EXPECT_LT(folders, 41u);
+    EXPECT_EQ(field(limited, "max_rel_depth"), folders);
+    EXPECT_EQ(field(limited, "file_count"), 0u);
+    // The folder named is the deepest one counted.
+    std::string deepest = tree.root();
+    for (uint64_t level = 1; level < folders; ++level) deepest += "/d";
+    EXPECT_EQ(errors[0], "heapwise: cannot list folder '" + deepest + "': Too many open files");
+}
+
+// The kernel's trees change as they are read and hold entries even root may
+// not read. The walk must finish; the exit code must say whether anything
+// was skipped, and as root nothing in the process's own /proc entry is.
+TEST(KernelTrees, ProcSelfAndSysKernelFinish)
+{
+    for (const char* path : {"/proc/self", "/sys/kernel"}) {
+        SCOPED_TRACE(path);
+        const Outcome outcome = run_heapwise({path});
+        ASSERT_TRUE(outcome.exit_code == 0 || outcome.exit_code == 1) << outcome.exit_code << outcome.err;
+        EXPECT_EQ(outcome.exit_code == 1, !outcome.err.empty()) << outcome.err;
+        expect_only_failure_lines(outcome);
+        EXPECT_GT(field(outcome, "folder_count"), 1u);
+        EXPECT_GT(field(outcome, "file_count"), 0u);
+        if (geteuid() == 0 && strcmp(path, "/proc/self") == 0) {
+            EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+        }
+    }
+}
+
+TEST(LargeTrees, FolderOfOneHundredThousandEntries)
+{
+    TempTree tree;
+    tree.folder("wide");
+    const int folder = open(tree.path("wide").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (int i = 0; i < 100000; ++i) {
+        const std::string name = "entry-" + std::to_string(i);
+        const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name << ": " << strerror(errno);
+        if (i % 1000 == 0) {
+            ASSERT_EQ(write(fd, "x", 1), 1);
+        }
+        close(fd);
+    }
+    close(folder);
+    const Outcome outcome = run_heapwise({tree.path("wide")});
+    EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_EQ(field(outcome, "file_count"), 100000u);
+    EXPECT_EQ(field(outcome, "total_bytes"), 100u);
+    EXPECT_EQ(field(outcome, "folder_count"), 1u);
+    EXPECT_EQ(field(outcome, "max_rel_path"), length("/entry-99999"));
+}
+
+// 2,000 levels of "d": the longest chain the path buffer holds below a short
+// temporary folder. The main thread gets a 256 KiB stack; the walk runs on a
+// worker with a stack of its own, so it must finish all the same.
+TEST(LargeTrees, TwoThousandLevelsOnASmallStack)
+{
+    SKIP_UNDER_SANITIZERS("sanitizers make every stack frame several times larger");
+    TempTree tree;
+    ASSERT_LT(tree.root().size() + 2 * 2000, 4096u) << "temporary folder path too long: " << tree.root();
+    std::string chain = "d";
+    tree.folder(chain);
+    for (int level = 1; level < 2000; ++level) {
+        chain += "/d";
+        tree.folder(chain);
+    }
+    RunOptions small_stack;
+    small_stack.stack = 256 * 1024;
+    const Outcome outcome = run_heapwise({tree.root()}, small_stack);
+    EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_EQ(field(outcome, "folder_count"), 2001u);
+    EXPECT_EQ(field(outcome, "max_rel_depth"), 2001u);
+    EXPECT_EQ(field(outcome, "max_rel_path"), 2u * 2000);
+}
