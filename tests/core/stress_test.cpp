@@ -1,0 +1,180 @@
+// Many drops while scans run, Reset pressed between requests whenever the
+// window would allow it, and the window quitting while workers wait for the
+// lock, round after round: nothing crashes or hangs, every request ends with
+// "Ready", and the Tally is the sum of the requests since the last Reset.
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/drop.h"
+#include "core/main_window.h"
+#include "core/requests.h"
+#include "core/tally.h"
+#include "core/threads.h"
+#include "resources/control_ids.h"
+#include "tests/support/temp_tree.h"
+#include "text/number_format.h"
+#include "text/summary.h"
+
+namespace {
+
+// A window as the core meets it: its calls are served one at a time, and
+// Reset is pressed on its own thread and acts only while enabled. Reset and
+// the repaint after it form one step the workers' calls cannot split.
+struct StressWindow {
+    std::recursive_mutex mutex;
+    bool reset_enabled = true;
+    unsigned ready_total = 0;        // "Ready" texts seen
+    unsigned ready_since_reset = 0;
+    unsigned resets = 0;
+    std::string files_text;
+
+    // Holding: the next worker to disable Reset stops there, holding
+    // scan_lock, until let go.
+    std::mutex hold_mutex;
+    std::condition_variable hold_changed;
+    bool hold_next = false;
+    bool holding = false;
+};
+
+StressWindow stress;
+
+void stress_set_text(void*, int control, const char* text)
+{
+    std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+    if (control == IDC_STATUS_LINE && std::string(text) == "Ready") {
+        ++stress.ready_total;
+        ++stress.ready_since_reset;
+    }
+    if (control == IDC_FILES_FIELD) stress.files_text = text;
+}
+
+void stress_set_enabled(void*, int control, bool enabled)
+{
+    if (control != IDC_RESET_BUTTON) return;
+    {
+        std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+        stress.reset_enabled = enabled;
+    }
+    if (enabled) return;
+    std::unique_lock<std::mutex> hold(stress.hold_mutex);
+    if (!stress.hold_next) return;
+    stress.hold_next = false;
+    stress.holding = true;
+    stress.hold_changed.notify_all();
+    stress.hold_changed.wait(hold, [] { return !stress.holding; });
+}
+
+const MainWindow stress_window = {nullptr, stress_set_text, stress_set_enabled};
+
+void press_reset()
+{
+    std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+    if (!stress.reset_enabled) return;
+    reset_tally();
+    refresh_summary();
+    stress.ready_since_reset = 0;
+    ++stress.resets;
+}
+
+// What one request adds: the tree holds three files of 1, 2 and 4 bytes and
+// one sub-folder.
+constexpr uint32_t files_per_request = 3;
+constexpr uint32_t folders_per_request = 2;
+constexpr uint64_t bytes_per_request = 7;
+
+void start_drop(const std::string& path)
+{
+    const char* paths[] = {path.c_str()};
+    Drop* drop = make_drop(paths, 1);
+    ASSERT_NE(drop, nullptr);
+    start_drop_request(drop);
+}
+
+void expect_sum_of(unsigned requests, const std::string& round)
+{
+    EXPECT_EQ(tally.file_count, files_per_request * requests) << round << describe(tally);
+    EXPECT_EQ(tally.folder_count, folders_per_request * requests) << round << describe(tally);
+    EXPECT_EQ(tally.total_bytes, bytes_per_request * requests) << round << describe(tally);
+    EXPECT_EQ(tally.max_rel_depth, requests == 0 ? 0u : 2u) << round << describe(tally);
+}
+
+}  // namespace
+
+TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
+{
+    TempTree tree;
+    tree.file("a", 1);
+    tree.file("b", 2);
+    tree.folder("sub");
+    tree.file("sub/c", 4);
+    const std::string root = tree.root();
+
+    set_number_format(",", ".");
+    init_scan_lock();
+    reset_tally();
+    store_main_window(&stress_window);
+    unsigned started = 0;
+    unsigned quits = 0;
+
+    for (unsigned round = 0; round < 300; ++round) {
+        const std::string name = "round " + std::to_string(round) + ": ";
+        const bool quitting = round % 10 == 9;
+        if (quitting) {
+            std::lock_guard<std::mutex> hold(stress.hold_mutex);
+            stress.hold_next = true;
+        }
+        // 1 to 4 drops, Reset pressed between some of them.
+        const unsigned drops = 1 + round % 4;
+        for (unsigned i = 0; i < drops; ++i) {
+            start_drop(root);
+            ++started;
+            if ((round + i) % 3 == 0) press_reset();
+        }
+        if (quitting) {
+            // The first worker is held inside the window with the lock; the
+            // others are started and wait for it. The window goes away, then
+            // lets go of it.
+            {
+                std::unique_lock<std::mutex> hold(stress.hold_mutex);
+                stress.hold_changed.wait(hold, [] { return stress.holding; });
+            }
+            store_main_window(nullptr);
+            {
+                std::lock_guard<std::mutex> hold(stress.hold_mutex);
+                stress.holding = false;
+                stress.hold_changed.notify_all();
+            }
+            wait_for_workers();
+            ++quits;
+            // Requests that finished after the window went away wrote no
+            // "Ready" but still counted.
+            std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+            expect_sum_of(stress.ready_since_reset + (started - stress.ready_total), name);
+            // The next round starts as a new window would, from zero.
+            stress.ready_total = started;
+            stress.ready_since_reset = 0;
+            reset_tally();
+            store_main_window(&stress_window);
+            continue;
+        }
+        wait_for_workers();
+        std::unique_lock<std::recursive_mutex> serve(stress.mutex);
+        ASSERT_EQ(stress.ready_total, started) << name << "a request did not end with \"Ready\"";
+        expect_sum_of(stress.ready_since_reset, name);
+        char expected_files[summary_text_size];
+        format_grouped(expected_files, tally.file_count);
+        EXPECT_EQ(stress.files_text, expected_files) << name;
+        if (::testing::Test::HasFailure()) break;
+        // With every request done, Reset is enabled and always acts.
+        if (round % 5 == 2) {
+            press_reset();
+            expect_sum_of(0, name + "after Reset: ");
+            EXPECT_EQ(stress.files_text, "0") << name;
+        }
+    }
+    store_main_window(nullptr);
+    printf("%u requests, %u effective resets, %u quits\n", started, stress.resets, quits);
+}
