@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make)
 if [[ ${1:-} == --tests ]]; then
-    packages+=(googletest locales-all util-linux findutils gawk)
+    packages+=(googletest locales-all util-linux findutils gawk clang libclang-rt-dev)
 fi
 
 missing=()
