@@ -152,7 +152,7 @@ void count_skip(ScanFailure, const char*, size_t, const char*, int)
     ++reported_skips;
 }
 
-#define EXPECT_FIELD(field)                                                                               \
+#define CHECK_FIELD(field)                                                                               \
     if (tally.field != model.tally.field) {                                                               \
         fprintf(stderr, "%s: walk %llu, model %llu\n", #field, static_cast<unsigned long long>(tally.field), \
                 static_cast<unsigned long long>(model.tally.field));                                      \
@@ -205,19 +205,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fake_fs_end_walk();
     store_failure_report(nullptr);
 
-    EXPECT_FIELD(file_count);
-    EXPECT_FIELD(files_read_only);
-    EXPECT_FIELD(files_system);
-    EXPECT_FIELD(files_hidden);
-    EXPECT_FIELD(folder_count);
-    EXPECT_FIELD(folders_read_only);
-    EXPECT_FIELD(folders_system);
-    EXPECT_FIELD(folders_hidden);
-    EXPECT_FIELD(total_bytes);
-    EXPECT_FIELD(max_rel_depth);
-    EXPECT_FIELD(max_abs_depth);
-    EXPECT_FIELD(max_rel_path);
-    EXPECT_FIELD(max_abs_path);
+    CHECK_FIELD(file_count);
+    CHECK_FIELD(files_read_only);
+    CHECK_FIELD(files_system);
+    CHECK_FIELD(files_hidden);
+    CHECK_FIELD(folder_count);
+    CHECK_FIELD(folders_read_only);
+    CHECK_FIELD(folders_system);
+    CHECK_FIELD(folders_hidden);
+    CHECK_FIELD(total_bytes);
+    CHECK_FIELD(max_rel_depth);
+    CHECK_FIELD(max_abs_depth);
+    CHECK_FIELD(max_rel_path);
+    CHECK_FIELD(max_abs_path);
     if (reported_skips != model.skips) {
         fprintf(stderr, "skips: walk reported %u, model %u\n", reported_skips, model.skips);
         abort();
