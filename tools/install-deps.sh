@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Installs what building (and, with --tests, testing) Heapwise needs on Debian
 # or Ubuntu, only where it is missing. Uses sudo when not run as root.
+# The tests also cross-build the Windows program and run it under Wine, which
+# needs the i386 architecture.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make)
+packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev)
 if [[ ${1:-} == --tests ]]; then
-    packages+=(googletest locales-all util-linux findutils gawk clang libclang-rt-dev)
+    packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
+               xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin
+               g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386)
+fi
+
+as_root=()
+(( EUID == 0 )) || as_root=(sudo)
+
+if [[ ${1:-} == --tests ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
 fi
 
 missing=()
@@ -14,8 +25,6 @@ for package in "${packages[@]}"; do
 done
 (( ${#missing[@]} == 0 )) && exit 0
 
-as_root=()
-(( EUID == 0 )) || as_root=(sudo)
 echo "Installing: ${missing[*]}" >&2
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
