@@ -1,0 +1,26 @@
+// The About box on Qt: the icon, the name and version with the copyright
+// lines, what the program is for, the maker's address and OK.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+
+class QPushButton;
+
+// The program's icon in every size it is drawn in, compiled into the program.
+QIcon heapwise_icon();
+
+class AboutBox : public QDialog {
+    Q_OBJECT
+
+public:
+    // A modal box over `owner`, centred on its screen; run it with exec().
+    explicit AboutBox(QWidget* owner);
+
+    // The address button (IDC_ADDRESS_BUTTON) or OK (1), or null.
+    QPushButton* button(int id) const;
+
+private:
+    QPushButton* address_button_;
+    QPushButton* ok_button_;
+};

@@ -1,0 +1,321 @@
+// The main window's controls and handlers, and how the core's writes from
+// worker threads reach it: each becomes an event served on the window thread
+// while the worker waits.
+#include "shell/qt/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "core/drop.h"
+#include "core/main_window.h"
+#include "core/requests.h"
+#include "core/tally.h"
+#include "resources/control_ids.h"
+#include "shell/qt/about_box.h"
+#include "shell/qt/dialog_units.h"
+#include "text/summary.h"
+
+namespace {
+
+// One write of a worker, handed to the window thread. The worker fills it,
+// posts it and sleeps until the window thread marks it done; both sides touch
+// it only under write_mutex.
+struct WindowWrite {
+    int control;
+    const char* text;  // null for enabling or disabling
+    bool enabled;
+    bool done;
+};
+
+std::mutex write_mutex;
+std::condition_variable write_served;
+
+const QEvent::Type window_write_event = static_cast<QEvent::Type>(QEvent::User + 1);
+
+class WindowWriteEvent : public QEvent {
+public:
+    explicit WindowWriteEvent(WindowWrite* request) : QEvent(window_write_event), write(request) {}
+    WindowWrite* write;
+};
+
+// The window that writes reach; touched on the window thread only.
+QPointer<MainWindowWidget> current_window;
+
+void carry_out(const WindowWrite& write)
+{
+    if (current_window.isNull()) return;
+    if (write.text != nullptr)
+        current_window->show_control_text(write.control, write.text);
+    else
+        current_window->set_control_enabled(write.control, write.enabled);
+}
+
+// Receives the workers' writes on the window thread. Made with the first
+// window and kept for the rest of the process, so a worker's write always has
+// a receiver, even once its window has gone.
+class WindowThreadRelay : public QObject {
+public:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != window_write_event) return QObject::event(event);
+        WindowWrite* write = static_cast<WindowWriteEvent*>(event)->write;
+        {
+            std::lock_guard<std::mutex> hold(write_mutex);
+            carry_out(*write);
+            write->done = true;
+        }
+        write_served.notify_all();
+        return true;
+    }
+};
+
+std::atomic<WindowThreadRelay*> relay{nullptr};
+std::atomic<QThread*> window_thread{nullptr};
+
+// Carries out a write on the window thread and returns when it is done. The
+// window thread itself (Reset, the first display) writes directly. When the
+// window thread has stopped serving events the worker waits for ever; the
+// program ends the process without waiting for its workers.
+void write_to_window(const WindowWrite& request)
+{
+    if (QThread::currentThread() == window_thread.load(std::memory_order_acquire)) {
+        carry_out(request);
+        return;
+    }
+    WindowWrite write = request;
+    auto* event = new WindowWriteEvent(&write);
+    std::unique_lock<std::mutex> hold(write_mutex);
+    write.done = false;
+    hold.unlock();
+    QCoreApplication::postEvent(relay.load(std::memory_order_acquire), event);
+    hold.lock();
+    write_served.wait(hold, [&write] { return write.done; });
+}
+
+void write_text(void*, int control, const char* text)
+{
+    write_to_window(WindowWrite{control, text, false, false});
+}
+
+void write_enabled(void*, int control, bool enabled)
+{
+    write_to_window(WindowWrite{control, nullptr, enabled, false});
+}
+
+const MainWindow qt_main_window = {nullptr, write_text, write_enabled};
+
+// The main window's template, in dialog units.
+constexpr int window_width = 185;
+constexpr int window_height = 107;
+
+QLabel* make_label(QWidget* parent, const DialogUnits& units, const char* text, int y)
+{
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    label->setGeometry(dialog_rect(units, 5, y, 43, 12));
+    return label;
+}
+
+QLineEdit* make_field(QWidget* parent, const DialogUnits& units, int y)
+{
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    field->setAcceptDrops(false);
+    field->setGeometry(dialog_rect(units, 50, y, 130, 12));
+    return field;
+}
+
+QPushButton* make_button(QWidget* parent, const DialogUnits& units, const char* text, int x)
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setGeometry(dialog_rect(units, x, 75, 40, 14));
+    return button;
+}
+
+}  // namespace
+
+MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog)
+{
+    setWindowTitle(QStringLiteral("Heapwise - Drop Files to Count"));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    const DialogUnits units = dialog_units(font());
+    setFixedSize(dialog_size(units, window_width, window_height));
+
+    // Template order, which is also the tab order.
+    make_label(this, units, "File Count:", 6);
+    files_field_ = make_field(this, units, 5);
+    make_label(this, units, "Folder Count:", 24);
+    folders_field_ = make_field(this, units, 23);
+    make_label(this, units, "Total Size:", 42);
+    size_field_ = make_field(this, units, 41);
+    make_label(this, units, "Max Path:", 60);
+    path_field_ = make_field(this, units, 59);
+    on_top_check_ = new QCheckBox(QStringLiteral("On &Top"), this);
+    on_top_check_->setGeometry(dialog_rect(units, 5, 75, 40, 14));
+    about_button_ = make_button(this, units, "&About", 50);
+    reset_button_ = make_button(this, units, "&Reset", 95);
+    quit_button_ = make_button(this, units, "&Quit", 140);
+    status_line_ = new QLabel(QStringLiteral("Ready"), this);
+    status_line_->setTextFormat(Qt::PlainText);
+    status_line_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status_line_->setGeometry(dialog_rect(units, 5, 93, 175, 10));
+
+    if (relay.load(std::memory_order_acquire) == nullptr) {
+        window_thread.store(QThread::currentThread(), std::memory_order_release);
+        relay.store(new WindowThreadRelay, std::memory_order_release);
+    }
+    current_window = this;
+    store_main_window(&qt_main_window);
+
+    files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
+    folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));
+    path_field_->setToolTip(QStringLiteral("Max relative / absolute path length in characters"));
+    on_top_check_->setToolTip(QStringLiteral("Keep Heapwise window on top"));
+    reset_button_->setToolTip(QStringLiteral("Reset all counts"));
+
+    on_top_check_->setChecked(true);
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+
+    connect(on_top_check_, &QCheckBox::toggled, this, &MainWindowWidget::keep_on_top);
+    connect(about_button_, &QPushButton::clicked, this, &MainWindowWidget::show_about_box);
+    // Reset is pressable only while no worker uses the Tally: each worker
+    // disables it before its first use and enables it after its last.
+    connect(reset_button_, &QPushButton::clicked, this, [] {
+        reset_tally();
+        refresh_summary();
+    });
+    connect(quit_button_, &QPushButton::clicked, this, &QWidget::close);
+
+    refresh_summary();
+    if (argument_list.count > 1) start_argument_request();
+    setAcceptDrops(true);
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+MainWindowWidget::~MainWindowWidget()
+{
+    end_window();
+}
+
+QWidget* MainWindowWidget::control(int id) const
+{
+    switch (id) {
+    case IDC_FILES_FIELD: return files_field_;
+    case IDC_FOLDERS_FIELD: return folders_field_;
+    case IDC_SIZE_FIELD: return size_field_;
+    case IDC_PATH_FIELD: return path_field_;
+    case IDC_ON_TOP_CHECK: return on_top_check_;
+    case IDC_ABOUT_BUTTON: return about_button_;
+    case IDC_RESET_BUTTON: return reset_button_;
+    case IDC_QUIT_BUTTON: return quit_button_;
+    case IDC_STATUS_LINE: return status_line_;
+    default: return nullptr;
+    }
+}
+
+void MainWindowWidget::show_control_text(int id, const char* text)
+{
+    const QString value = QString::fromLocal8Bit(text);
+    if (id == IDC_STATUS_LINE) {
+        status_line_->setText(value);
+    } else if (auto* field = qobject_cast<QLineEdit*>(control(id))) {
+        field->setText(value);
+        field->setCursorPosition(0);  // show the start of a long text
+    }
+}
+
+void MainWindowWidget::set_control_enabled(int id, bool enabled)
+{
+    if (QWidget* widget = control(id)) widget->setEnabled(enabled);
+}
+
+void MainWindowWidget::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        break;  // no default button
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void MainWindowWidget::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    end_window();
+}
+
+void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+// Every local file or folder becomes one item, in the drop's order; other
+// URLs are skipped. A drop left with no item still runs its request.
+void MainWindowWidget::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls()) return;
+    std::vector<QByteArray> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()));
+    std::vector<const char*> texts;
+    texts.reserve(paths.size());
+    for (const QByteArray& path : paths) texts.push_back(path.constData());
+    event->acceptProposedAction();
+    if (Drop* drop = make_drop(texts.data(), static_cast<uint32_t>(texts.size()))) start_drop_request(drop);
+}
+
+// Changing the flag hides the window; showing it again puts it back in place.
+void MainWindowWidget::keep_on_top(bool on_top)
+{
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
+    if (visible) show();
+}
+
+void MainWindowWidget::show_about_box()
+{
+    AboutBox box(this);
+    box.exec();
+}
+
+void MainWindowWidget::end_window()
+{
+    if (ended_) return;
+    ended_ = true;
+    if (current_window == this) {
+        current_window = nullptr;
+        store_main_window(nullptr);
+    }
+    emit ended();
+}

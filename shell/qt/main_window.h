@@ -1,0 +1,59 @@
+// The main window on Qt: the four result fields, the status line, On Top,
+// About, Reset and Quit, and the drop target. Workers write to it through the
+// core's MainWindow record; each write is carried out on the window's thread.
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class MainWindowWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds the window (not yet shown) and makes it the core's main window:
+    // shows the Tally's texts, checks On Top and keeps the window above
+    // others, starts the argument request when the argument list names a
+    // path, and accepts drops. Only one window is the core's at a time; call
+    // on the thread that runs the event loop.
+    explicit MainWindowWidget(QWidget* parent = nullptr);
+    ~MainWindowWidget() override;
+
+    // The control with main-window id `id` (IDC_*), or null.
+    QWidget* control(int id) const;
+
+    // The core's writes, on the window thread only: a field's or the status
+    // line's text (bytes in the locale's encoding), and enabling a control.
+    void show_control_text(int id, const char* text);
+    void set_control_enabled(int id, bool enabled);
+
+signals:
+    // Quit, Escape or the close box ended the window: it is hidden, and the
+    // core's writes no longer reach it.
+    void ended();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void keep_on_top(bool on_top);
+    void show_about_box();
+    void end_window();
+
+    QLineEdit* files_field_;
+    QLineEdit* folders_field_;
+    QLineEdit* size_field_;
+    QLineEdit* path_field_;
+    QCheckBox* on_top_check_;
+    QPushButton* about_button_;
+    QPushButton* reset_button_;
+    QPushButton* quit_button_;
+    QLabel* status_line_;
+    bool ended_ = false;
+};

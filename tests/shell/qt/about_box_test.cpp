@@ -1,0 +1,129 @@
+// The About box on the offscreen platform: its controls placed from dialog
+// units, its texts, the address button opening the maker's page while the box
+// stays open, and OK, Escape and the close box closing it.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <QWidget>
+
+#include "resources/control_ids.h"
+#include "resources/version.h"
+#include "shell/qt/about_box.h"
+#include "shell/qt/dialog_units.h"
+
+// Stands in for the browser: the address handler for https.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class AboutBoxTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controls_are_placed_in_dialog_units()
+    {
+        QWidget owner;
+        AboutBox box(&owner);
+        const DialogUnits units = dialog_units(box.font());
+        QCOMPARE(box.size(), dialog_size(units, 200, 130));
+        QCOMPARE(box.minimumSize(), box.maximumSize());
+        QCOMPARE(box.button(IDC_ADDRESS_BUTTON)->geometry(), dialog_rect(units, 40, 80, 120, 14));
+        QCOMPARE(box.button(1)->geometry(), dialog_rect(units, 75, 110, 50, 14));
+
+        const QList<QLabel*> labels = box.findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 3);  // icon, name and copyright, sentence
+        const QLabel* icon = labels[0];
+        QCOMPARE(icon->pos(), dialog_rect(units, 10, 6, 32, 32).topLeft());
+        QCOMPARE(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+        QCOMPARE(labels[1]->geometry(), dialog_rect(units, 50, 5, 140, 28));
+        QCOMPARE(labels[2]->geometry(), dialog_rect(units, 10, 50, 180, 30));
+
+        const QList<QFrame*> frames = box.findChildren<QFrame*>(Qt::FindDirectChildrenOnly);
+        const QFrame* rule = nullptr;
+        for (const QFrame* frame : frames)
+            if (frame->frameShape() == QFrame::HLine) rule = frame;
+        QVERIFY(rule != nullptr);
+        QCOMPARE(rule->frameShadow(), QFrame::Sunken);
+        QCOMPARE(rule->geometry().topLeft(), dialog_rect(units, 10, 35, 180, 1).topLeft());
+        QCOMPARE(rule->width(), dialog_rect(units, 10, 35, 180, 1).width());
+    }
+
+    void texts()
+    {
+        QWidget owner;
+        AboutBox box(&owner);
+        QCOMPARE(box.windowTitle(), QString("Heapwise"));
+        QVERIFY(box.isModal());
+        QCOMPARE(box.parentWidget(), &owner);
+        const QList<QLabel*> labels = box.findChildren<QLabel*>();
+        QCOMPARE(labels[1]->text(), QString("Heapwise v1.05\n" HEAPWISE_COPYRIGHT_1 "\n" HEAPWISE_COPYRIGHT_2));
+        QVERIFY(labels[1]->alignment() & Qt::AlignRight);
+        QCOMPARE(labels[2]->text(), QString("Simple tool to count files and find max folder depth.\n"
+                                            "For more information please visit:"));
+        QVERIFY(labels[2]->alignment() & Qt::AlignHCenter);
+        QCOMPARE(box.button(IDC_ADDRESS_BUTTON)->text(), QString(HEAPWISE_WEB_ADDRESS));
+        QCOMPARE(box.button(1)->text(), QString("OK"));
+        QVERIFY(box.button(1)->isDefault());
+    }
+
+    // The page opens each time the button is pressed, and the box stays.
+    void address_button_opens_the_page()
+    {
+        UrlCatcher browser;
+        QDesktopServices::setUrlHandler("https", &browser, "open");
+        QWidget owner;
+        AboutBox box(&owner);
+        box.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
+        QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(browser.opened, QList<QUrl>({QUrl(HEAPWISE_WEB_ADDRESS), QUrl(HEAPWISE_WEB_ADDRESS)}));
+        QVERIFY(box.isVisible());
+    }
+
+    void ok_escape_and_close_box_close_it()
+    {
+        enum Way { ok, enter, escape, close_box };
+        for (Way way : {ok, enter, escape, close_box}) {
+            QWidget owner;
+            owner.show();
+            AboutBox box(&owner);
+            QSignalSpy finished(&box, &QDialog::finished);
+            box.open();
+            QVERIFY(QTest::qWaitForWindowActive(&box));
+            switch (way) {
+            case ok:
+                QTest::mouseClick(box.button(1), Qt::LeftButton);
+                break;
+            case enter:  // with the focus on OK, the default button
+                box.button(1)->setFocus();
+                QTest::keyClick(box.button(1), Qt::Key_Return);
+                break;
+            case escape:
+                QTest::keyClick(&box, Qt::Key_Escape);
+                break;
+            case close_box:
+                box.close();
+                break;
+            }
+            QCOMPARE(finished.count(), 1);
+            QVERIFY(!box.isVisible());
+            QVERIFY(owner.isVisible());
+        }
+    }
+};
+
+QTEST_MAIN(AboutBoxTest)
+#include "about_box_test.moc"

@@ -1,0 +1,77 @@
+// The Qt tests' shared helpers.
+#include "tests/shell/qt/qt_test_support.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "core/threads.h"
+
+bool make_folder(const QString& path)
+{
+    return QDir().mkpath(path);
+}
+
+bool make_file(const QString& path, int size)
+{
+    if (!make_folder(QFileInfo(path).path())) return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    return file.write(QByteArray(size, 'x')) == size;
+}
+
+bool drop_urls(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPointF at = QPointF(target->rect().center());
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+// Each write of a worker wakes this thread at once; QTest's own waits would
+// sleep between rounds of events.
+bool wait_for_all_workers()
+{
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([done] {
+        wait_for_workers();
+        done->store(true);
+        QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);  // wakes the loop below
+    }).detach();
+    QDeadlineTimer deadline(test_deadline_ms);
+    QTimer wake;
+    wake.start(test_deadline_ms);
+    while (!done->load() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done->load();
+}
+
+QList<QString> printed_texts(const QStringList& paths)
+{
+    QProcess program;
+    program.start(QStringLiteral(HEAPWISE_PROGRAM), QStringList{QStringLiteral("--print")} + paths);
+    if (!program.waitForFinished(test_deadline_ms)) return {};
+    QList<QString> texts;
+    const QStringList lines = QString::fromLocal8Bit(program.readAllStandardOutput()).split(u'\n');
+    for (const QString& line : lines)
+        if (line.size() > 14) texts.append(line.mid(14));  // after the label column
+    return texts;
+}

@@ -1,0 +1,31 @@
+// What the Qt shell's tests share: folders made at test time, drops made of
+// real drop events, and waiting for workers while the window thread serves them.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <string>
+
+class QWidget;
+
+// Generous: the sanitizer builds are slow, and a wait only ends early.
+constexpr int test_deadline_ms = 60000;
+
+// A file of `size` bytes at `path`, its folder made first. Returns false when
+// it cannot be made.
+bool make_file(const QString& path, int size);
+bool make_folder(const QString& path);
+
+// Delivers a drag entering `target` and then a drop of `urls` on it, as
+// the platform does; returns whether the drag was accepted.
+bool drop_urls(QWidget* target, const QList<QUrl>& urls);
+
+// Waits until every worker started so far has ended, serving the window
+// thread's events meanwhile. Returns false at the deadline.
+bool wait_for_all_workers();
+
+// The four result texts `heapwise --print` gives for `paths`, in field order.
+QList<QString> printed_texts(const QStringList& paths);

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Draws the PNG icons (hicolor theme sizes 16 to 256) from resources/icons/heapwise.svg.
+# The results are committed; run again after changing the drawing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+for size in 16 22 24 32 48 64 128 256; do
+    folder=resources/icons/hicolor/${size}x${size}/apps
+    mkdir -p "$folder"
+    rsvg-convert --width "$size" --height "$size" resources/icons/heapwise.svg --output "$folder/heapwise.png"
+done
