@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The desktop program as a user starts it: without a display it counts in the
+# terminal like --print; under a real X server (Xvfb) its window appears, and
+# Escape and Alt+Q each end it with exit
+# code 0 while a long scan is still running. (The close box, which needs a
+# window manager, is tested in-process in main_window_test.)
+# Usage: program_test.sh HEAPWISE
+set -euo pipefail
+program=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir -p "$scratch/tree/sub" "$scratch/big"
+printf 'abc' >"$scratch/tree/a"
+printf 'hidden' >"$scratch/tree/sub/.h"
+# 20,000 folders: each is one synchronous write to the window, so the scan is
+# still running when the window is told to quit.
+mkdir -p "$scratch"/big/{1..100}/{1..100}/x
+
+# No display: the terminal mode, exactly as --print.
+expected=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --print "$scratch/tree")
+actual=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$scratch/tree")
+[[ $actual == "$expected" ]] || fail "without a display: '$actual' is not '$expected'"
+[[ $expected == *"File Count:   2  (H)"* ]] || fail "unexpected terminal texts: $expected"
+# --print never opens the display, not even one that does not exist.
+actual=$(DISPLAY=:999 "$program" --print "$scratch/tree")
+[[ $actual == "$expected" ]] || fail "--print with a display set: '$actual'"
+
+if [[ -z ${HEAPWISE_UNDER_XVFB:-} ]]; then
+    command -v xvfb-run >/dev/null || fail "xvfb-run is missing (tools/install-deps.sh --tests)"
+    HEAPWISE_UNDER_XVFB=1 exec xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24 -nolisten tcp" \
+        "$0" "$@"
+fi
+
+title='^Heapwise - Drop Files to Count$'
+for way in escape alt-q; do
+    unset QT_QPA_PLATFORM
+    timeout 120 "$program" "$scratch/big" &
+    pid=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
+        fail "$way: no window appeared"
+    xdotool windowfocus --sync "$window"
+    case $way in
+    escape) xdotool key --clearmodifiers Escape ;;
+    alt-q) xdotool key --clearmodifiers alt+q ;;
+    esac
+    status=0
+    wait "$pid" || status=$?
+    [[ $status == 0 ]] || fail "$way: exit code $status (124: it did not end)"
+done
+echo "program_test: all passed"
