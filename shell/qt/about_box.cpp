@@ -26,7 +26,6 @@ QLabel* make_text(QWidget* parent, const QRect& rect, const QString& text, Qt::A
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment | Qt::AlignTop);
-    label->setWordWrap(true);
     label->setGeometry(rect);
     return label;
 }
@@ -45,7 +44,10 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(owner)
 {
     setWindowTitle(QStringLiteral("Heapwise"));
     setModal(true);
-    const DialogUnits units = dialog_units(font());
+    const DialogUnits units = dialog_units_fitting(
+        font(), {{"Heapwise v" HEAPWISE_VERSION, 140}, {HEAPWISE_COPYRIGHT_1, 140}, {HEAPWISE_COPYRIGHT_2, 140},
+                 {"Simple tool to count files and find max folder depth.", 180},
+                 {"For more information please visit:", 180}});
     setFixedSize(dialog_size(units, box_width, box_height));
 
     // The icon keeps its own size, 32 pixels, at the template's corner.

@@ -24,6 +24,17 @@ DialogUnits dialog_units(const QFont& font)
     return DialogUnits{(width / 26 + 1) / 2, metrics.height()};
 }
 
+DialogUnits dialog_units_fitting(const QFont& font, std::initializer_list<FixedText> texts)
+{
+    DialogUnits units = dialog_units(font);
+    const QFontMetrics metrics(font);
+    for (const FixedText& fixed : texts) {
+        const int needed = metrics.horizontalAdvance(QString::fromUtf8(fixed.text));
+        while (scale(fixed.width, units.base_x, 4) < needed) ++units.base_x;
+    }
+    return units;
+}
+
 QRect dialog_rect(const DialogUnits& units, int x, int y, int width, int height)
 {
     return QRect(scale(x, units.base_x, 4), scale(y, units.base_y, 8), scale(width, units.base_x, 4),

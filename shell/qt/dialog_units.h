@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <initializer_list>
+
 // One horizontal unit is a quarter of the font's average character width,
 // one vertical unit an eighth of its height.
 struct DialogUnits {
@@ -14,6 +16,17 @@ struct DialogUnits {
 };
 
 DialogUnits dialog_units(const QFont& font);
+
+// A fixed text and the width of its control, in dialog units.
+struct FixedText {
+    const char* text;
+    int width;
+};
+
+// dialog_units, with the horizontal unit widened where one of `texts` would
+// not fit its control in `font`: a wide desktop font then gives a wider
+// window rather than cut labels. Texts are single lines.
+DialogUnits dialog_units_fitting(const QFont& font, std::initializer_list<FixedText> texts);
 
 // A control's rectangle or a window's client size in pixels; each of x, y,
 // width and height is converted on its own and rounded to the nearest pixel.

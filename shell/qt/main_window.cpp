@@ -164,7 +164,8 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
 {
     setWindowTitle(QStringLiteral("Heapwise - Drop Files to Count"));
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    const DialogUnits units = dialog_units(font());
+    const DialogUnits units = dialog_units_fitting(
+        font(), {{"File Count:", 43}, {"Folder Count:", 43}, {"Total Size:", 43}, {"Max Path:", 43}});
     setFixedSize(dialog_size(units, window_width, window_height));
 
     // Template order, which is also the tab order.

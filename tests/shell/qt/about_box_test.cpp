@@ -35,7 +35,11 @@ private slots:
     {
         QWidget owner;
         AboutBox box(&owner);
-        const DialogUnits units = dialog_units(box.font());
+        // 200 units across are 50 times the horizontal base unit: at least the
+        // font's average character width, more where a text line needs it.
+        QCOMPARE(box.width() % 50, 0);
+        const DialogUnits units = {box.width() / 50, box.fontMetrics().height()};
+        QVERIFY(units.base_x >= dialog_units(box.font()).base_x);
         QCOMPARE(box.size(), dialog_size(units, 200, 130));
         QCOMPARE(box.minimumSize(), box.maximumSize());
         QCOMPARE(box.button(IDC_ADDRESS_BUTTON)->geometry(), dialog_rect(units, 40, 80, 120, 14));
@@ -48,6 +52,11 @@ private slots:
         QCOMPARE(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
         QCOMPARE(labels[1]->geometry(), dialog_rect(units, 50, 5, 140, 28));
         QCOMPARE(labels[2]->geometry(), dialog_rect(units, 10, 50, 180, 30));
+        for (const QLabel* label : {labels[1], labels[2]}) {
+            const QStringList lines = label->text().split(u'\n');
+            for (const QString& line : lines) QVERIFY2(label->fontMetrics().horizontalAdvance(line) <= label->width(), qPrintable(line));
+            QVERIFY(lines.size() * label->fontMetrics().lineSpacing() <= label->height() + label->fontMetrics().leading());
+        }
 
         const QList<QFrame*> frames = box.findChildren<QFrame*>(Qt::FindDirectChildrenOnly);
         const QFrame* rule = nullptr;

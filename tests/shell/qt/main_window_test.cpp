@@ -97,7 +97,8 @@ private slots:
     }
 
     // Each control sits where the template puts it, converted with the
-    // window font's average character width / 4 and height / 8.
+    // window font's average character width / 4 and height / 8 (the width
+    // raised where a label would not fit), and every label text shows whole.
     void controls_are_placed_in_dialog_units()
     {
         for (int point_size : {9, 14}) {
@@ -106,7 +107,10 @@ private slots:
             QApplication::setFont(font);
             MainWindowWidget window;
             const QFontMetrics metrics(window.font());
-            const int base_x = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+            int base_x = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+            // ...widened, when the font is wide, until every label fits.
+            for (const char* text : {"File Count:", "Folder Count:", "Total Size:", "Max Path:"})
+                while ((43 * base_x + 2) / 4 < metrics.horizontalAdvance(text)) ++base_x;
             const int base_y = metrics.height();
             auto rect = [&](int x, int y, int w, int h) {
                 auto to_x = [&](int units) { return (units * base_x + 2) / 4; };
@@ -136,6 +140,7 @@ private slots:
                 QVERIFY2(label != nullptr, expected.text);
                 QCOMPARE(label->geometry(), rect(5, expected.y, 43, 12));
                 QVERIFY(label->alignment() & Qt::AlignRight);
+                QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
             }
         }
         QApplication::setFont(QFont());
