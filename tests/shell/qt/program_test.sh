@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The desktop program as a user starts it: without a display it counts in the
-# terminal like --print; under a real X server (Xvfb) its window appears, and
-# Escape and Alt+Q each end it with exit
-# code 0 while a long scan is still running. (The close box, which needs a
+# terminal like --print; under a real X server (Xvfb) its window appears
+# through X11 even on a Wayland session, asks to be kept above the others
+# until On Top is cleared, and Escape and Alt+Q each end it with exit code 0
+# while a long scan is still running. (The close box, which needs a
 # window manager, is tested in-process in main_window_test.)
 # Usage: program_test.sh HEAPWISE
 set -euo pipefail
@@ -34,6 +35,40 @@ if [[ -z ${HEAPWISE_UNDER_XVFB:-} ]]; then
 fi
 
 title='^Heapwise - Drop Files to Count$'
+
+# Polls (every tenth of a second, for up to a minute) for the visible main
+# window whose _NET_WM_STATE does ($1 = above) or does not ($1 = normal) ask to
+# be kept above the others; prints its id. Changing the state maps a new window.
+window_kept() {
+    local id state
+    for ((round = 0; round < 600; ++round)); do
+        for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null); do
+            state=$(xprop -id "$id" _NET_WM_STATE 2>/dev/null) || continue
+            if [[ $1 == above && $state == *_NET_WM_STATE_ABOVE* ]] ||
+                [[ $1 == normal && $state != *_NET_WM_STATE_ABOVE* ]]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# On Top: checked at the start, so the window asks to be kept above; Alt+T
+# clears it and sets it again. On a Wayland session that has X11 too, the
+# window still comes up through X11, where this works.
+XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=heapwise-test-none timeout 120 "$program" "$scratch/tree" &
+pid=$!
+window=$(window_kept above) || fail "on top: no window kept above"
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+t
+window=$(window_kept normal) || fail "on top: Alt+T did not clear it"
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+t
+window=$(window_kept above) || fail "on top: Alt+T did not set it again"
+xdotool windowfocus --sync "$window" key --clearmodifiers Escape
+status=0
+wait "$pid" || status=$?
+[[ $status == 0 ]] || fail "on top: exit code $status"
 for way in escape alt-q; do
     unset QT_QPA_PLATFORM
     timeout 120 "$program" "$scratch/big" &
