@@ -17,12 +17,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 #include <QUrl>
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/drop.h"
@@ -93,7 +93,7 @@ public:
 };
 
 std::atomic<WindowThreadRelay*> relay{nullptr};
-std::atomic<QThread*> window_thread{nullptr};
+std::atomic<std::thread::id> window_thread{};
 
 // Carries out a write on the window thread and returns when it is done. The
 // window thread itself (Reset, the first display) writes directly. When the
@@ -101,7 +101,8 @@ std::atomic<QThread*> window_thread{nullptr};
 // program ends the process without waiting for its workers.
 void write_to_window(const WindowWrite& request)
 {
-    if (QThread::currentThread() == window_thread.load(std::memory_order_acquire)) {
+    // (Asking Qt for the current thread would make it adopt every worker.)
+    if (std::this_thread::get_id() == window_thread.load(std::memory_order_acquire)) {
         carry_out(request);
         return;
     }
@@ -188,7 +189,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
     status_line_->setGeometry(dialog_rect(units, 5, 93, 175, 10));
 
     if (relay.load(std::memory_order_acquire) == nullptr) {
-        window_thread.store(QThread::currentThread(), std::memory_order_release);
+        window_thread.store(std::this_thread::get_id(), std::memory_order_release);
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
     current_window = this;
@@ -280,23 +281,46 @@ void MainWindowWidget::closeEvent(QCloseEvent* event)
     end_window();
 }
 
+namespace {
+
+// A drop is taken as a copy (or a link), never as a move: a file manager
+// that saw its items moved might remove them.
+bool take_drop(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls()) return false;
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
 void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    take_drop(event);
+}
+
+void MainWindowWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    take_drop(event);
 }
 
 // Every local file or folder becomes one item, in the drop's order; other
 // URLs are skipped. A drop left with no item still runs its request.
 void MainWindowWidget::dropEvent(QDropEvent* event)
 {
-    if (!event->mimeData()->hasUrls()) return;
+    if (!take_drop(event)) return;
     std::vector<QByteArray> paths;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()));
     std::vector<const char*> texts;
     texts.reserve(paths.size());
     for (const QByteArray& path : paths) texts.push_back(path.constData());
-    event->acceptProposedAction();
     if (Drop* drop = make_drop(texts.data(), static_cast<uint32_t>(texts.size()))) start_drop_request(drop);
 }
 

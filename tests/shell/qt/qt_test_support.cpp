@@ -33,17 +33,24 @@ bool make_file(const QString& path, int size)
     return file.write(QByteArray(size, 'x')) == size;
 }
 
-bool drop_urls(QWidget* target, const QList<QUrl>& urls)
+bool drop_urls(QWidget* target, const QList<QUrl>& urls, Qt::DropAction action)
 {
     QMimeData data;
     data.setUrls(urls);
-    const QPointF at = QPointF(target->rect().center());
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    const Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, possible, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(action);
     QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction) return false;
+    QDragMoveEvent move(at, possible, &data, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(action);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction) return false;
+    QDropEvent drop(QPointF(at), possible, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(action);
     QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
+    return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 // Each write of a worker wakes this thread at once; QTest's own waits would

@@ -19,9 +19,10 @@ constexpr int test_deadline_ms = 60000;
 bool make_file(const QString& path, int size);
 bool make_folder(const QString& path);
 
-// Delivers a drag entering `target` and then a drop of `urls` on it, as
-// the platform does; returns whether the drag was accepted.
-bool drop_urls(QWidget* target, const QList<QUrl>& urls);
+// Delivers a drag entering `target`, moving over it and then a drop of
+// `urls` on it, as the platform does, proposing `action` (copy, move and link
+// possible); returns whether each was accepted as a copy.
+bool drop_urls(QWidget* target, const QList<QUrl>& urls, Qt::DropAction action = Qt::CopyAction);
 
 // Waits until every worker started so far has ended, serving the window
 // thread's events meanwhile. Returns false at the deadline.
