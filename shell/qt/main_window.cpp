@@ -110,7 +110,7 @@ void write_to_window(const WindowWrite& request)
     auto* event = new WindowWriteEvent(&write);
     std::unique_lock<std::mutex> hold(write_mutex);
     write.done = false;
-    hold.unlock();
+    hold.unlock();  // hands the write and its event over to the window thread
     QCoreApplication::postEvent(relay.load(std::memory_order_acquire), event);
     hold.lock();
     write_served.wait(hold, [&write] { return write.done; });
