@@ -23,7 +23,7 @@ appstreamcli validate --no-net --pedantic resources/org.example.heapwise.metainf
 staged=$(mktemp -d)
 trap 'rm -rf "$staged"' EXIT
 DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null
-for installed in bin/heapwise share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
+for installed in bin/heapwise libexec/heapwise-window share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
         share/icons/hicolor/scalable/apps/heapwise.svg \
         share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png; do
     [[ -f $staged/usr/$installed ]] || { echo "not installed: $installed" >&2; exit 1; }

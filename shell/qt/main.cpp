@@ -1,6 +1,6 @@
-// The Linux program's entry: the window, counting the paths named on the
-// command line; with an option (--print, --json, --help, --version), or where
-// there is no display, the terminal mode.
+// The window program's entry (heapwise-window, which heapwise starts where a
+// display is present): the main window, counting the paths named on the
+// command line.
 #include <unistd.h>
 
 #include <QApplication>
@@ -14,33 +14,16 @@
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
-#include "shell/print/print_mode.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
 #include "text/number_format.h"
 
 namespace {
 
-// The window takes paths only: any option before "--" belongs to the
-// terminal mode, which also reports the unknown ones.
-bool names_an_option(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--") == 0) return false;
-        if (argv[i][0] == '-' && argv[i][1] != '\0') return true;
-    }
-    return false;
-}
-
 bool is_set(const char* name)
 {
     const char* value = getenv(name);
     return value != nullptr && value[0] != '\0';
-}
-
-bool has_display()
-{
-    return is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("QT_QPA_PLATFORM");
 }
 
 // Wayland lets no window keep itself above the others. Where X11 is there too
@@ -72,6 +55,7 @@ int drop_options_end(int argc, char** argv)
     // Never destroyed: workers may still be using the window when it ends.
     auto* application = new QApplication(qt_argc, qt_argv);
     if (platform_chosen) unsetenv("QT_QPA_PLATFORM");  // not for programs started from here
+    QCoreApplication::setApplicationName(QStringLiteral("heapwise"));
     QGuiApplication::setDesktopFileName(QStringLiteral("heapwise"));
     QApplication::setWindowIcon(heapwise_icon());
     QApplication::setQuitOnLastWindowClosed(false);
@@ -99,6 +83,5 @@ int drop_options_end(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (names_an_option(argc, argv) || !has_display()) return run_print_mode(argc, argv);
     run_window(argc, argv);
 }
