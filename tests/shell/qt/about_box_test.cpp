@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -42,6 +43,8 @@ private slots:
         QVERIFY(units.base_x >= dialog_units(box.font()).base_x);
         QCOMPARE(box.size(), dialog_size(units, 200, 130));
         QCOMPARE(box.minimumSize(), box.maximumSize());
+        const QPoint centre = owner.screen()->availableGeometry().center();
+        QVERIFY((box.geometry().center() - centre).manhattanLength() <= 2);
         QCOMPARE(box.button(IDC_ADDRESS_BUTTON)->geometry(), dialog_rect(units, 40, 80, 120, 14));
         QCOMPARE(box.button(1)->geometry(), dialog_rect(units, 75, 110, 50, 14));
 

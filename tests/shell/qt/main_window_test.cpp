@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,6 +120,8 @@ private slots:
             };
             QCOMPARE(window.size(), rect(0, 0, 185, 107).size());
             QCOMPARE(window.minimumSize(), window.maximumSize());  // not resizable
+            const QPoint centre = window.screen()->availableGeometry().center();
+            QVERIFY((window.geometry().center() - centre).manhattanLength() <= 2);
 
             const struct {
                 int id;
