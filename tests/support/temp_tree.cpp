@@ -64,6 +64,16 @@ void TempTree::folder(const std::string& relative, mode_t mode)
     if (mode != 0755) chmod(relative, mode);
 }
 
+std::string TempTree::folder_chain(const std::string& name, int levels)
+{
+    std::string chain;
+    for (int level = 0; level < levels; ++level) {
+        chain += chain.empty() ? name : "/" + name;
+        folder(chain);
+    }
+    return chain;
+}
+
 void TempTree::file(const std::string& relative, uint64_t size, mode_t mode)
 {
     const int fd = open(path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -27,6 +27,9 @@ public:
     void fifo(const std::string& relative);
     void socket(const std::string& relative);
     void chmod(const std::string& relative, mode_t mode);
+    // `levels` nested folders named `name` below the root; returns the
+    // deepest one's relative path.
+    std::string folder_chain(const std::string& name, int levels);
 
 private:
     std::string root_;
