@@ -229,6 +229,14 @@ TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
         << testing::PrintToString(skipped);
     EXPECT_NE(std::find(skipped.begin(), skipped.end(), "ends with dot."), skipped.end())
         << testing::PrintToString(skipped);
+    // Outside UTF-8 a character the code page lacks comes out of the listing
+    // as "?", which no query accepts.
+    if (GetACP() != CP_UTF8) {
+        EXPECT_NE(std::find_if(skipped.begin(), skipped.end(),
+                               [](const std::string& name) { return name.rfind("smile?", 0) == 0; }),
+                  skipped.end())
+            << testing::PrintToString(skipped);
+    }
 }
 
 // A folder whose own path fits the ANSI calls' MAX_PATH limit but whose

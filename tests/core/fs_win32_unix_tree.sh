@@ -15,7 +15,8 @@ ln -s . "$root/links/top/self"
 ln -s /nonexistent/heapwise "$root/links/top/dangling"
 
 printf x >"$root/names/top/fine"
-for name in 'question?' 'back\slash' 'ends with dot.' 'ends with space ' 'less<than' 'pipe|d'; do
+# The last one has a character no code page but UTF-8 holds.
+for name in 'question?' 'back\slash' 'ends with dot.' 'ends with space ' 'less<than' 'pipe|d' 'smile😀'; do
     printf yy >"$root/names/top/$name"
 done
 
