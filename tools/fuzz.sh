@@ -11,7 +11,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
 status=0
-for target in fuzz_texts fuzz_walk; do
+for target in fuzz_texts fuzz_walk fuzz_command_line; do
     findings=build/fuzz/findings/$target
     work=build/fuzz/work/$target
     mkdir -p "$findings" "$work"

@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test: the debug build,
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
-# Then the desktop files are validated and the installed layout is checked.
+# Then the desktop files are validated and the installed layout is checked,
+# and the Windows build with MinGW-w64 runs its tests under Wine.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -30,6 +31,11 @@ for installed in bin/heapwise libexec/heapwise-window share/applications/heapwis
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
 echo "installed layout and desktop files: valid"
+
+echo "=== mingw ==="
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$jobs"
+ctest --preset mingw -j "$jobs"
 
 fuzz_seconds=${HEAPWISE_FUZZ_SECONDS:-60}
 if (( fuzz_seconds > 0 )); then

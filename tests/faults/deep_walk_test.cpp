@@ -38,12 +38,7 @@ TEST(DeepWalk, TwoThousandLevelsFitInAQuarterMebibyteOfStack)
 #endif
     TempTree tree;
     ASSERT_LT(tree.root().size() + 2 * 2000, 4096u) << "temporary folder path too long: " << tree.root();
-    std::string chain = "d";
-    tree.folder(chain);
-    for (int level = 1; level < 2000; ++level) {
-        chain += "/d";
-        tree.folder(chain);
-    }
+    tree.folder_chain("d", 2000);
 
     void* block = mmap(nullptr, guard_size + stack_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(block, MAP_FAILED);

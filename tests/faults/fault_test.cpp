@@ -3,10 +3,8 @@
 // fail), by resource limits (descriptors, stack), and by the kernel's own
 // trees (/proc, /sys) and very wide and very deep folders.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -28,11 +27,7 @@ constexpr bool sanitized = true;
 constexpr bool sanitized = false;
 #endif
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ProgramOutcome;
 
 struct RunOptions {
     std::string fault;       // HEAPWISE_FAULT for the preloaded library; empty for none
@@ -42,76 +37,35 @@ struct RunOptions {
     rlim_t stack = 0;        // soft RLIMIT_STACK, 0 to keep
 };
 
+// Lowers the soft limit of `resource` to `soft`, and the hard one too when
+// asked. Runs in the child, before exec.
+bool lower_limit(int resource, rlim_t soft, bool hard_too)
+{
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0) return false;
+    limit.rlim_cur = soft;
+    if (hard_too) limit.rlim_max = soft;
+    return setrlimit(resource, &limit) == 0;
+}
+
 Outcome run_heapwise(const std::vector<std::string>& paths, const RunOptions& options = {})
 {
-    std::vector<std::string> command = {HEAPWISE_PROGRAM, "--print", "--json", "--"};
-    command.insert(command.end(), paths.begin(), paths.end());
-    std::vector<std::string> environment = {"LC_ALL=C"};
-    for (const char* name : {"PATH", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
-        if (const char* value = getenv(name)) environment.push_back(std::string(name) + "=" + value);
+    ProgramLaunch launch;
+    launch.argv = {HEAPWISE_PROGRAM, "--print", "--json", "--"};
+    launch.argv.insert(launch.argv.end(), paths.begin(), paths.end());
+    launch.environment = inherited_environment({"PATH", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
+    launch.environment.push_back("LC_ALL=C");
     if (!options.fault.empty()) {
-        environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
-        environment.push_back("HEAPWISE_FAULT=" + options.fault);
-        environment.push_back("HEAPWISE_FAULT_NAME=" + options.fault_name);
+        launch.environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
+        launch.environment.push_back("HEAPWISE_FAULT=" + options.fault);
+        launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.fault_name);
     }
-    std::vector<char*> argv, envp;
-    for (std::string& text : command) argv.push_back(text.data());
-    for (std::string& text : environment) envp.push_back(text.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    Outcome outcome;
-    int out_pipe[2], err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << strerror(errno);
-        return outcome;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(out_pipe[1], STDOUT_FILENO);
-        dup2(err_pipe[1], STDERR_FILENO);
-        if (options.descriptors != 0) {
-            const rlimit limit{options.descriptors, options.descriptors};
-            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(120);
-        }
-        if (options.soft_descriptors != 0) {
-            rlimit limit{};
-            getrlimit(RLIMIT_NOFILE, &limit);
-            limit.rlim_cur = options.soft_descriptors;
-            if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(121);
-        }
-        if (options.stack != 0) {
-            rlimit limit{};
-            getrlimit(RLIMIT_STACK, &limit);
-            limit.rlim_cur = options.stack;
-            if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(122);
-        }
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&outcome.out, &outcome.err};
-    int open_pipes = 2;
-    while (open_pipes > 0 && poll(fds, 2, -1) >= 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[4096];
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(got));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_pipes;
-            }
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+    launch.prepare = [&options] {
+        return (options.descriptors == 0 || lower_limit(RLIMIT_NOFILE, options.descriptors, true)) &&
+               (options.soft_descriptors == 0 || lower_limit(RLIMIT_NOFILE, options.soft_descriptors, false)) &&
+               (options.stack == 0 || lower_limit(RLIMIT_STACK, options.stack, false));
+    };
+    return run_program(launch);
 }
 
 // A field of the --json output; fails the test when it is missing.
@@ -243,11 +197,7 @@ TEST(InjectedFaults, ListingWithoutEntryTypesCountsTheSame)
 TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
 {
     TempTree tree;
-    std::string chain;
-    for (int level = 0; level < 40; ++level) {
-        chain += chain.empty() ? "d" : "/d";
-        tree.folder(chain);
-    }
+    const std::string chain = tree.folder_chain("d", 40);
     tree.file(chain + "/bottom", 5);
 
     RunOptions soft_only;
@@ -326,12 +276,7 @@ TEST(LargeTrees, TwoThousandLevelsOnASmallStack)
     SKIP_UNDER_SANITIZERS("sanitizers make every stack frame several times larger");
     TempTree tree;
     ASSERT_LT(tree.root().size() + 2 * 2000, 4096u) << "temporary folder path too long: " << tree.root();
-    std::string chain = "d";
-    tree.folder(chain);
-    for (int level = 1; level < 2000; ++level) {
-        chain += "/d";
-        tree.folder(chain);
-    }
+    tree.folder_chain("d", 2000);
     RunOptions small_stack;
     small_stack.stack = 256 * 1024;
     const Outcome outcome = run_heapwise({tree.root()}, small_stack);

@@ -2,12 +2,8 @@
 // its exit code, for real trees, unreadable paths, options, a terminal on standard error and locales.
 #include <fcntl.h>
 #include <locale.h>
-#include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,15 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;  // for a terminal: everything the terminal received
-};
+using Outcome = ProgramOutcome;
 
 struct RunOptions {
     std::string locale = "C";
@@ -48,94 +41,20 @@ const char* setpriv_program()
 
 Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions& options = {})
 {
-    std::vector<std::string> command;
+    ProgramLaunch launch;
     if (options.unprivileged && geteuid() == 0) {
         // Dropped from the bounding set too, or root would regain them at exec.
-        command = {setpriv_program(), "--inh-caps=-dac_override,-dac_read_search",
-                   "--bounding-set=-dac_override,-dac_read_search", "--"};
+        launch.argv = {setpriv_program(), "--inh-caps=-dac_override,-dac_read_search",
+                       "--bounding-set=-dac_override,-dac_read_search", "--"};
     }
-    command.push_back(HEAPWISE_PROGRAM);
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = {"LC_ALL=" + options.locale};
-    for (const char* name : {"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
-        if (const char* value = getenv(name)) environment.push_back(std::string(name) + "=" + value);
-    std::vector<char*> argv, envp;
-    for (std::string& text : command) argv.push_back(text.data());
-    for (std::string& text : environment) envp.push_back(text.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    Outcome outcome;
-    int out_pipe[2], err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << strerror(errno);
-        return outcome;
-    }
-    int terminal = -1, terminal_end = -1;
-    if (options.terminal) {
-        terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
-            ADD_FAILURE() << "pseudo-terminal: " << strerror(errno);
-            return outcome;
-        }
-        // Opened before the fork, so the terminal has a user from the start and reads do not end early.
-        terminal_end = open(ptsname(terminal), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (terminal_end < 0) {
-            ADD_FAILURE() << "open " << ptsname(terminal) << ": " << strerror(errno);
-            return outcome;
-        }
-    }
-
-    const pid_t child = fork();
-    if (child == 0) {
-        const int input = open("/dev/null", O_RDONLY);
-        const int error = options.terminal ? terminal_end : err_pipe[1];
-        if (input < 0 || error < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(out_pipe[1], STDOUT_FILENO) < 0 ||
-            dup2(error, STDERR_FILENO) < 0)
-            _exit(126);
-        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    if (options.terminal) {
-        close(terminal_end);
-        close(err_pipe[0]);
-    }
-    const int err_fd = options.terminal ? terminal : err_pipe[0];
-
-    // Read both until they end. The bound only stops a hung program from hanging the test.
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_fd, POLLIN, 0}};
-    std::string* sinks[2] = {&outcome.out, &outcome.err};
-    int open_fds = 2;
-    const time_t give_up = time(nullptr) + 120;
-    while (open_fds > 0) {
-        if (time(nullptr) > give_up) {
-            kill(child, SIGKILL);
-            ADD_FAILURE() << "heapwise did not finish within 120 s";
-            break;
-        }
-        if (poll(fds, 2, 1000) < 0 && errno != EINTR) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[65536];
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(got));
-            } else if (got == 0 || errno != EINTR) {  // a terminal ends with EIO once its last user closes it
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_fds;
-            }
-        }
-    }
-    for (const pollfd& fd : fds)
-        if (fd.fd >= 0) close(fd.fd);
-    int status = 0;
-    waitpid(child, &status, 0);
-    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+    launch.argv.push_back(HEAPWISE_PROGRAM);
+    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+    launch.environment =
+        inherited_environment({"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
+    launch.environment.push_back("LC_ALL=" + options.locale);
+    launch.directory = options.directory;
+    launch.terminal = options.terminal;
+    return run_program(launch);
 }
 
 uint32_t separators(const std::string& path)
