@@ -71,7 +71,7 @@ private:
     QTemporaryDir scratch_;
     QString tree_;   // 3 files (one hidden) in 2 folders, 135 bytes
     QString loose_;  // a file of 100 bytes
-    QString wide_;   // 400 folders: a scan long enough to be caught running
+    QString wide_;   // 801 folders: a scan long enough to be caught running
 
 private slots:
     void initTestCase()
