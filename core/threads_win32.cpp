@@ -1,0 +1,101 @@
+// scan_lock as a critical section, and worker threads started with
+// CreateThread.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <new>
+
+#include "core/threads.h"
+
+struct ScanLock {
+    CRITICAL_SECTION section;
+};
+
+// Initialised once and never deleted: workers may outlive the window.
+ScanLock scan_lock;
+
+namespace {
+
+INIT_ONCE scan_lock_once = INIT_ONCE_STATIC_INIT;
+
+SRWLOCK workers_lock = SRWLOCK_INIT;
+CONDITION_VARIABLE workers_done = CONDITION_VARIABLE_INIT;
+unsigned workers_running = 0;
+
+// The walk recurses once per folder level; reserve room for the deepest walk
+// the path buffer allows, whatever the program's default stack size is.
+constexpr SIZE_T worker_stack_size = 8u * 1024 * 1024;
+
+struct WorkerStart {
+    WorkerBody body;
+    void* argument;
+};
+
+BOOL CALLBACK initialise_scan_lock(PINIT_ONCE, PVOID, PVOID*)
+{
+    InitializeCriticalSection(&scan_lock.section);
+    return TRUE;
+}
+
+void worker_ended()
+{
+    AcquireSRWLockExclusive(&workers_lock);
+    const bool last = --workers_running == 0;
+    ReleaseSRWLockExclusive(&workers_lock);
+    if (last) WakeAllConditionVariable(&workers_done);
+}
+
+DWORD WINAPI run_worker(LPVOID raw)
+{
+    const WorkerStart start = *static_cast<WorkerStart*>(raw);
+    delete static_cast<WorkerStart*>(raw);
+    const unsigned result = start.body(start.argument);
+    worker_ended();
+    return result;
+}
+
+}  // namespace
+
+void init_scan_lock()
+{
+    InitOnceExecuteOnce(&scan_lock_once, initialise_scan_lock, nullptr, nullptr);
+}
+
+// Safe even where start-up has not prepared the lock (as in the tests).
+void take_scan_lock()
+{
+    init_scan_lock();
+    EnterCriticalSection(&scan_lock.section);
+}
+
+void release_scan_lock()
+{
+    LeaveCriticalSection(&scan_lock.section);
+}
+
+bool start_worker(WorkerBody body, void* argument)
+{
+    auto* start = new (std::nothrow) WorkerStart{body, argument};
+    if (start == nullptr) return false;
+
+    AcquireSRWLockExclusive(&workers_lock);
+    ++workers_running;
+    ReleaseSRWLockExclusive(&workers_lock);
+
+    HANDLE thread = CreateThread(nullptr, worker_stack_size, run_worker, start,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr) {
+        delete start;
+        worker_ended();
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
+void wait_for_workers()
+{
+    AcquireSRWLockExclusive(&workers_lock);
+    while (workers_running != 0) SleepConditionVariableSRW(&workers_done, &workers_lock, INFINITE, 0);
+    ReleaseSRWLockExclusive(&workers_lock);
+}
