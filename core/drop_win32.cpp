@@ -39,9 +39,11 @@ void release_drop(Drop* drop)
 
 // A DROPFILES header followed by the paths, each zero-terminated, and one
 // more terminator; ANSI, in one moveable global block as the shell hands it.
+// An empty path would end the list early, so it is left out: it names
+// nothing and would be skipped anyway.
 Drop* make_drop(const char* const* paths, uint32_t count)
 {
-    SIZE_T size = sizeof(DROPFILES) + 1;
+    SIZE_T size = sizeof(DROPFILES) + 2;
     for (uint32_t i = 0; i < count; ++i) size += strlen(paths[i]) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (block == nullptr) return nullptr;
@@ -55,10 +57,12 @@ Drop* make_drop(const char* const* paths, uint32_t count)
     char* text = reinterpret_cast<char*>(header + 1);
     for (uint32_t i = 0; i < count; ++i) {
         const size_t len = strlen(paths[i]) + 1;
+        if (len == 1) continue;
         memcpy(text, paths[i], len);
         text += len;
     }
-    *text = '\0';
+    // GMEM_ZEROINIT has written the list's end: one terminator after the
+    // last path, two for an empty list.
     GlobalUnlock(block);
     return reinterpret_cast<Drop*>(block);
 }

@@ -54,7 +54,8 @@ int query(const char* path, ItemAttributes* out)
 
 // Whether the entry the listing at `level` returned last is a folder the walk
 // must not enter. The reparse tag comes only with the listing record; a
-// reparse point whose record carries none is taken for a link, the safe side.
+// reparse point whose record carries none (as under Wine, where a Unix
+// symbolic link shows as one) is taken for a link, the safe side.
 bool is_link(const ListingLevel& listing)
 {
     const bool listed_as_reparse = (listing.record.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -92,6 +93,9 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
     const char saved[2] = {path[name_slot], path[name_slot + 1]};
     path[name_slot] = '*';
     path[name_slot + 1] = '\0';
+    // Not every system fills in the tag (Wine leaves it as it was): clear it
+    // first so a stale one is never read.
+    listing.record.dwReserved0 = 0;
     listing.handle = FindFirstFileA(path, &listing.record);
     const DWORD failure = listing.handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     path[name_slot] = saved[0];
@@ -115,6 +119,7 @@ const char* next_entry(uint32_t level, uint32_t* name_len)
         listing.first_pending = false;
     } else {
         if (listing.at_end) return nullptr;
+        listing.record.dwReserved0 = 0;
         if (!FindNextFileA(listing.handle, &listing.record)) {
             const DWORD error = GetLastError();
             listing.at_end = true;

@@ -1,4 +1,5 @@
-// Real folder trees made at test time in a temporary directory.
+// Real folder trees made at test time in a temporary directory. One
+// implementation per platform (temp_tree_posix.cpp, temp_tree_win32.cpp).
 #pragma once
 
 #include <sys/types.h>
@@ -13,13 +14,16 @@ public:
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    // The tree's root folder, without a trailing slash.
+    // The tree's root folder, without a trailing separator.
     const std::string& root() const { return root_; }
-    // root() + "/" + relative (root() itself for an empty text).
+    // root() + separator + relative (root() itself for an empty text). A "/"
+    // in `relative` stands for the platform's separator.
     std::string path(const std::string& relative) const;
 
     // Each creates what it names below the root (parents must exist) and
-    // fails the current test when it cannot.
+    // fails the current test when it cannot. On Windows a mode without write
+    // bits makes the item read-only, a name beginning with "." makes it
+    // hidden, and links, FIFOs and sockets cannot be made.
     void folder(const std::string& relative, mode_t mode = 0755);
     void file(const std::string& relative, uint64_t size = 0, mode_t mode = 0644);
     void sparse_file(const std::string& relative, uint64_t size);
@@ -43,11 +47,19 @@ inline uint32_t length(const std::string& text)
     return static_cast<uint32_t>(text.size());
 }
 
+// Whether paths of about 4 KB can be made and read here. Not on Windows,
+// where the ANSI calls stop at MAX_PATH.
+bool long_paths_reachable();
+
+// Whether a folder made here keeps a read-only mark. Wine keeps none on the
+// folders a program makes.
+bool read_only_folders_can_be_made();
+
 // Counts one path on the calling thread as a worker would (scan_lock not
 // taken): places it in the ScanCursor and calls scan_item.
 void scan_path(const std::string& path);
 
-// Runs fn in a child process with CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH
+// Runs fn in a child process (Linux only) with CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH
 // dropped, so that folder permissions hold even for root, and returns what
 // fn wrote to its output string. Fails the test if the child fails.
 std::string run_unprivileged(std::string (*fn)(const std::string& argument), const std::string& argument);
