@@ -16,6 +16,13 @@ mkdir -p "$(dirname "$WINEPREFIX")" docs
 exec 8>"$WINEPREFIX.run-lock"
 flock 8
 [[ -f $WINEPREFIX/system.reg ]] || { wineboot --init >/dev/null 2>&1; wineserver -w; }
+# Wine's own fonts (Debian: fonts-wine) draw the dialogs as they are meant to
+# look; without them Wine falls back to whatever the system has.
+if [[ -d /usr/share/wine/fonts ]]; then
+    for font in /usr/share/wine/fonts/*; do
+        [[ -e $WINEPREFIX/drive_c/windows/Fonts/${font##*/} ]] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+fi
 
 display_file=$(mktemp)
 Xvfb -displayfd 7 -screen 0 800x600x24 -nolisten tcp 7>"$display_file" 2>/dev/null &
@@ -63,12 +70,15 @@ await painted
 sleep 2
 capture docs/heapwise-win32.png
 
-xdotool key --window "$desktop" alt+a
+# The About button, pressed from a small helper on the same Wine desktop.
+press=$root/build/mingw-release/press-button.exe
+i686-w64-mingw32-g++-posix -O2 -static -o "$press" tools/press-button.cpp
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2500
 sleep 2
 capture docs/heapwise-win32-about.png
-xdotool key --window "$desktop" Escape
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise" 1
 sleep 1
-xdotool key --window "$desktop" Escape
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2502
 rm -f /tmp/heapwise-probe-$$.png
 wait "$program_pid" || true
 program_pid=

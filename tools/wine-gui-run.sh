@@ -10,6 +10,19 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 exec 8>"$WINEPREFIX.run-lock"
 flock 8
 
+# Wine's own fonts (Debian: fonts-wine), so the dialogs are measured in the
+# fonts they are drawn for. Wine does not look for them by itself here.
+if [[ -d /usr/share/wine/fonts ]]; then
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+        WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=} \
+            wineboot --init >/dev/null 2>&1
+        wineserver -w
+    fi
+    for font in /usr/share/wine/fonts/*; do
+        [[ -e $WINEPREFIX/drive_c/windows/Fonts/${font##*/} ]] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+fi
+
 display_file=$(mktemp)
 Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$display_file" 2>/dev/null &
 xvfb=$!

@@ -129,6 +129,28 @@ void check_template(HWND dialog, const Control (&expected)[n])
     }
 }
 
+// Every text label of `dialog` shows its whole text in the dialog's font: no
+// line is pushed out of its control by wrapping.
+void check_texts_fit(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        const std::string text = window_text(child);
+        if (class_of(child) != "Static" || (style & SS_TYPEMASK) == SS_ICON || text.empty()) continue;
+        SCOPED_TRACE(text);
+        RECT client;
+        GetClientRect(child, &client);
+        HDC dc = GetDC(child);
+        const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        RECT needed = {0, 0, client.right, 0};
+        DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, old_font);
+        ReleaseDC(child, dc);
+        EXPECT_LE(needed.bottom, client.bottom);
+        EXPECT_LE(needed.right, client.right);
+    }
+}
+
 // The controls Tab reaches, in order, starting from the first.
 std::vector<int> tab_order(HWND dialog, size_t steps)
 {
@@ -286,6 +308,7 @@ TEST(MainWindow, ShowsTheTemplateWithZeroTextsAndReady)
     const int code = run_with_driver(program_line, [](HWND dialog) {
         check_dialog_frame(dialog, "Heapwise - Drop Files to Count", 185, 107);
         check_template(dialog, main_controls);
+        check_texts_fit(dialog);
         EXPECT_EQ(tab_order(dialog, 9),
                   (std::vector<int>{IDC_FILES_FIELD, IDC_FOLDERS_FIELD, IDC_SIZE_FIELD, IDC_PATH_FIELD,
                                     IDC_ON_TOP_CHECK, IDC_ABOUT_BUTTON, IDC_RESET_BUTTON, IDC_QUIT_BUTTON,
@@ -460,6 +483,7 @@ TEST(AboutBox, OpensOwnedAndModalAndClosesThreeWays)
             if (round == 1) {
                 check_dialog_frame(about, "Heapwise", 200, 130);
                 check_template(about, about_controls);
+                check_texts_fit(about);
                 EXPECT_NE(SendMessageA(GetWindow(about, GW_CHILD), STM_GETICON, 0, 0), 0);
                 EXPECT_EQ(tab_order(about, 3), (std::vector<int>{IDC_ADDRESS_BUTTON, IDOK, IDC_ADDRESS_BUTTON}));
             }
