@@ -40,9 +40,11 @@ int run_with_driver(const std::string& command_line, const std::function<void(HW
 {
     std::thread driver([&drive] {
         HWND window = nullptr;
+        // Stored first thing at creation; accepting drops is the last step.
         const bool opened = wait_until([&window] {
             window = main_window_handle.load();
-            return window != nullptr;
+            return window != nullptr && IsWindowVisible(window) &&
+                   (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
         });
         EXPECT_TRUE(opened) << "the main window did not open";
         if (!opened) return;

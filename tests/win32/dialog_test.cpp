@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "resources/control_ids.h"
 #include "resources/version.h"
 #include "shell/win32/main_window.h"
+#include "shell/win32/winmain.h"
 #include "tests/win32/dialog_support.h"
 #include "text/summary.h"
 
@@ -560,6 +562,38 @@ TEST(StartUp, MissingPathArgumentOnlyRaisesTheLongestPath)
         texts.path = "0 / " + std::to_string(missing.size());
         EXPECT_TRUE(settles_on(dialog, texts)) << testing::PrintToString(shown(dialog));
     });
+}
+
+BOOL WINAPI refuse_common_controls(const INITCOMMONCONTROLSEX*)
+{
+    return FALSE;
+}
+
+TEST(StartUp, WithoutCommonControlsExitsWithOneAndShowsNothing)
+{
+    void* original = replace_import("comctl32.dll", "InitCommonControlsEx",
+                                    reinterpret_cast<void*>(refuse_common_controls));
+    ASSERT_NE(original, nullptr) << "the program does not import InitCommonControlsEx";
+    tooltip_window = nullptr;
+    // Should a window open all the same, it is closed so the test ends.
+    std::atomic<bool> returned{false};
+    std::atomic<bool> window_seen{false};
+    std::thread guard([&] {
+        wait_until([&] {
+            if (const HWND window = main_window_handle.load()) {
+                window_seen = true;
+                PostMessageA(window, WM_COMMAND, IDC_QUIT_BUTTON, 0);
+            }
+            return returned.load();
+        });
+    });
+    const int code = run_program(GetModuleHandleA(nullptr), program_line.c_str());
+    returned = true;
+    guard.join();
+    replace_import("comctl32.dll", "InitCommonControlsEx", original);
+    EXPECT_EQ(code, 1);
+    EXPECT_FALSE(window_seen);
+    EXPECT_EQ(tooltip_window, nullptr);
 }
 
 // heapwise.exe itself, started by this test with a path, read from outside.
