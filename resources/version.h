@@ -8,7 +8,7 @@
 
 /* The maker's page: the About box's button shows it and opens it. */
 #define HEAPWISE_WEB_ADDRESS "https://heapwise.example.org/"
-#define HEAPWISE_COPYRIGHT_1 "Copyright (c) 2026 The Heapwise developers"
+#define HEAPWISE_COPYRIGHT_1 "(c) 2026 Heapwise developers"
 #define HEAPWISE_COPYRIGHT_2 "Free to use and share."
 
 #endif

@@ -1,0 +1,127 @@
+// The main window's dialog procedure: set-up at creation, the buttons, the
+// close box and Escape, and drops handed to workers. The window thread never
+// waits for scan_lock: workers write to this window synchronously while
+// holding it.
+#include "shell/win32/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "core/drop.h"
+#include "core/main_window.h"
+#include "core/requests.h"
+#include "core/tally.h"
+#include "resources/control_ids.h"
+#include "shell/win32/about_box.h"
+#include "text/summary.h"
+
+HINSTANCE instance_handle;
+HWND tooltip_window;
+std::atomic<HWND> main_window_handle{nullptr};
+
+namespace {
+
+void set_dialog_text(void* window, int control, const char* text)
+{
+    SetDlgItemTextA(static_cast<HWND>(window), control, text);
+}
+
+void set_dialog_enabled(void* window, int control, bool enabled)
+{
+    EnableWindow(GetDlgItem(static_cast<HWND>(window), control), enabled ? TRUE : FALSE);
+}
+
+// The window as the core writes to it; its handle is set at creation.
+MainWindow window_record = {nullptr, set_dialog_text, set_dialog_enabled};
+
+void place_on_top(HWND window, bool on_top)
+{
+    SetWindowPos(window, on_top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void create_window(HWND window)
+{
+    main_window_handle.store(window, std::memory_order_release);
+    window_record.handle = window;
+    store_main_window(&window_record);
+
+    add_tooltip(IDC_FILES_FIELD, "R = Read-Only, S = System, H = Hidden");
+    add_tooltip(IDC_FOLDERS_FIELD, "Depth is max relative / absolute folder nesting depth");
+    add_tooltip(IDC_PATH_FIELD, "Max relative / absolute path length in characters");
+    add_tooltip(IDC_ON_TOP_CHECK, "Keep Heapwise window on top");
+    add_tooltip(IDC_RESET_BUTTON, "Reset all counts");
+
+    CheckDlgButton(window, IDC_ON_TOP_CHECK, BST_CHECKED);
+    place_on_top(window, true);
+    refresh_summary();
+    if (argument_list.count > 1) start_argument_request();
+    DragAcceptFiles(window, TRUE);
+}
+
+INT_PTR command(HWND window, int id)
+{
+    switch (id) {
+    case IDC_RESET_BUTTON:
+        // Enabled only while no worker uses the Tally; the status line stays.
+        reset_tally();
+        refresh_summary();
+        return TRUE;
+    case IDC_QUIT_BUTTON:
+    case IDCANCEL:
+        EndDialog(window, 0);
+        return TRUE;
+    case IDC_ABOUT_BUTTON:
+        run_about_box(window);
+        return TRUE;
+    case IDC_ON_TOP_CHECK:
+        place_on_top(window, IsDlgButtonChecked(window, IDC_ON_TOP_CHECK) == BST_CHECKED);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void add_tooltip(int control, const char* text)
+{
+    const HWND window = main_window_handle.load(std::memory_order_acquire);
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, control));
+    tool.hinst = instance_handle;
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(tooltip_window, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        create_window(window);
+        return TRUE;
+    case WM_CLOSE:
+        PostMessageA(window, WM_COMMAND, IDC_QUIT_BUTTON, 0);
+        return TRUE;
+    case WM_COMMAND:
+        return command(window, LOWORD(wParam));
+    case WM_DROPFILES:
+        start_drop_request(reinterpret_cast<Drop*>(wParam));
+        return FALSE;
+    case WM_DESTROY:
+        // Workers that are still running or waiting then write nowhere.
+        store_main_window(nullptr);
+        main_window_handle.store(nullptr, std::memory_order_release);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void run_main_window()
+{
+    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, main_window_proc, 0);
+}

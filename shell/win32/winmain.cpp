@@ -1,0 +1,68 @@
+// The Windows program's entry: WinMain and the steps of one run, from the
+// common controls to the exit code.
+#include "shell/win32/winmain.h"
+
+#include <commctrl.h>
+
+#include "core/requests.h"
+#include "core/tally.h"
+#include "core/threads.h"
+#include "shell/win32/command_line.h"
+#include "shell/win32/main_window.h"
+#include "text/number_format.h"
+
+namespace {
+
+void free_argument_block(char** args)
+{
+    HeapFree(GetProcessHeap(), 0, args);
+}
+
+// The argument list in one block from the process heap: the table, then the
+// texts. Without memory the command-line paths are dropped.
+void split_arguments(const char* command_line)
+{
+    int count = 0;
+    const uint32_t size = split_command_line(command_line, &count, nullptr, nullptr);
+    auto** table = static_cast<char**>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (table == nullptr) {
+        store_argument_list(0, nullptr, nullptr);
+        return;
+    }
+    split_command_line(command_line, &count, table, reinterpret_cast<char*>(table + count + 1));
+    store_argument_list(count, table, free_argument_block);
+}
+
+}  // namespace
+
+int run_program(HINSTANCE instance, const char* command_line)
+{
+    instance_handle = instance;
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    if (!InitCommonControlsEx(&controls)) return 1;
+
+    tooltip_window = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                     instance, nullptr);
+    // Above the main window, which is itself topmost.
+    SetWindowPos(tooltip_window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+
+    split_arguments(command_line);
+    reset_tally();
+    load_number_format();
+    init_scan_lock();
+
+    run_main_window();
+
+    // The lock is never deleted, and the argument list is freed by whichever
+    // of this thread and the argument worker lets go of it last: workers may
+    // still be running or waiting when the window has ended.
+    release_argument_list();
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    return run_program(instance, GetCommandLineA());
+}

@@ -1,0 +1,653 @@
+// The real main window and About box under Wine, driven in-process: both
+// templates (controls, texts, styles, layout, tab order), the tooltips, On
+// Top, Reset, the ways out, IDOK, the About box, drops counted on workers,
+// and start-up with a path argument, in-process and as heapwise.exe.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/tally.h"
+#include "core/threads.h"
+#include "resources/control_ids.h"
+#include "resources/version.h"
+#include "shell/win32/main_window.h"
+#include "shell/win32/winmain.h"
+#include "tests/win32/dialog_support.h"
+#include "text/summary.h"
+
+namespace {
+
+// A control as its template gives it: id, window class, text (null: not
+// checked here, the program writes it at once), the styles beyond child and
+// visible, and its place in dialog units.
+struct Control {
+    int id;
+    const char* kind;
+    const char* text;
+    LONG styles;
+    RECT place;  // x, y, width, height
+};
+
+constexpr LONG label = SS_RIGHT | SS_NOPREFIX | WS_GROUP;
+constexpr LONG field = ES_READONLY | WS_BORDER | WS_TABSTOP;
+constexpr LONG dialog_styles = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_3DLOOK;
+
+const Control main_controls[] = {
+    {5, "Static", "File Count:", label, {5, 6, 43, 12}},
+    {IDC_FILES_FIELD, "Edit", nullptr, field, {50, 5, 130, 12}},
+    {5, "Static", "Folder Count:", label, {5, 24, 43, 12}},
+    {IDC_FOLDERS_FIELD, "Edit", nullptr, field, {50, 23, 130, 12}},
+    {5, "Static", "Total Size:", label, {5, 42, 43, 12}},
+    {IDC_SIZE_FIELD, "Edit", nullptr, field, {50, 41, 130, 12}},
+    {5, "Static", "Max Path:", label, {5, 60, 43, 12}},
+    {IDC_PATH_FIELD, "Edit", nullptr, field, {50, 59, 130, 12}},
+    {IDC_ON_TOP_CHECK, "Button", "On &Top", BS_AUTOCHECKBOX | WS_TABSTOP, {5, 75, 40, 14}},
+    {IDC_ABOUT_BUTTON, "Button", "&About", BS_PUSHBUTTON | WS_TABSTOP, {50, 75, 40, 14}},
+    {IDC_RESET_BUTTON, "Button", "&Reset", BS_PUSHBUTTON | WS_TABSTOP, {95, 75, 40, 14}},
+    {IDC_QUIT_BUTTON, "Button", "&Quit", BS_PUSHBUTTON | WS_TABSTOP, {140, 75, 40, 14}},
+    {IDC_STATUS_LINE, "Static", "Ready", SS_SUNKEN | SS_NOPREFIX | WS_GROUP, {5, 93, 175, 10}},
+};
+
+const char about_lines[] = "Heapwise v1.05\r\n" HEAPWISE_COPYRIGHT_1 "\r\n" HEAPWISE_COPYRIGHT_2;
+
+const Control about_controls[] = {
+    {5, "Static", nullptr, SS_ICON, {10, 6, 32, 32}},
+    {5, "Static", about_lines, SS_RIGHT | SS_NOPREFIX | WS_GROUP, {50, 5, 140, 28}},
+    {5, "Static", "", SS_SUNKEN, {10, 35, 180, 1}},
+    {5, "Static", "Simple tool to count files and find max folder depth.\r\nFor more information please visit:",
+     SS_CENTER | SS_NOPREFIX | WS_GROUP, {10, 50, 180, 30}},
+    {IDC_ADDRESS_BUTTON, "Button", HEAPWISE_WEB_ADDRESS, BS_PUSHBUTTON | WS_TABSTOP, {40, 80, 120, 14}},
+    {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {75, 110, 50, 14}},
+};
+
+std::string class_of(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// A place in dialog units (x, y, width, height), converted to the dialog's
+// pixels as the dialog manager converts it: corner and size each on its own.
+RECT pixels(HWND dialog, RECT place)
+{
+    MapDialogRect(dialog, &place);
+    return {place.left, place.top, place.left + place.right, place.top + place.bottom};
+}
+
+// Every child of `dialog` in template order against `expected`: class, id,
+// text, styles and place.
+template <size_t n>
+void check_template(HWND dialog, const Control (&expected)[n])
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    ASSERT_EQ(children.size(), n);
+    POINT origin = {0, 0};
+    ClientToScreen(dialog, &origin);
+    for (size_t i = 0; i < n; ++i) {
+        SCOPED_TRACE("control " + std::to_string(i) + " (" + std::to_string(expected[i].id) + ")");
+        const HWND child = children[i];
+        EXPECT_EQ(GetDlgCtrlID(child), expected[i].id);
+        EXPECT_EQ(lstrcmpiA(class_of(child).c_str(), expected[i].kind), 0) << class_of(child);
+        if (expected[i].text != nullptr) {
+            EXPECT_EQ(window_text(child), expected[i].text);
+        }
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
+        // The dialog manager draws a bordered edit sunken instead (3-D look).
+        LONG wanted = expected[i].styles;
+        LONG got = style & ~(WS_CHILD | WS_VISIBLE);
+        if (wanted & WS_BORDER) {
+            EXPECT_TRUE((got & WS_BORDER) || (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+            wanted &= ~WS_BORDER;
+            got &= ~WS_BORDER;
+        }
+        EXPECT_EQ(got, wanted) << std::hex << "style " << style;
+        RECT rect;
+        GetWindowRect(child, &rect);
+        OffsetRect(&rect, -origin.x, -origin.y);
+        const RECT place = pixels(dialog, expected[i].place);
+        EXPECT_EQ(rect.left, place.left);
+        EXPECT_EQ(rect.top, place.top);
+        if (expected[i].styles == SS_ICON) {
+            // An icon control takes the size of its icon.
+            EXPECT_EQ(rect.right - rect.left, GetSystemMetrics(SM_CXICON));
+            EXPECT_EQ(rect.bottom - rect.top, GetSystemMetrics(SM_CYICON));
+            continue;
+        }
+        EXPECT_EQ(rect.right, place.right);
+        EXPECT_EQ(rect.bottom, place.bottom);
+    }
+}
+
+// Every text label of `dialog` shows its whole text in the dialog's font: no
+// line is pushed out of its control by wrapping.
+void check_texts_fit(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        const std::string text = window_text(child);
+        if (class_of(child) != "Static" || (style & SS_TYPEMASK) == SS_ICON || text.empty()) continue;
+        SCOPED_TRACE(text);
+        RECT client;
+        GetClientRect(child, &client);
+        HDC dc = GetDC(child);
+        const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        RECT needed = {0, 0, client.right, 0};
+        DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, old_font);
+        ReleaseDC(child, dc);
+        // Measured in Wine's own fonts (fonts-wine); other fonts run wider.
+        EXPECT_LE(needed.bottom, client.bottom) << "the text wraps past its control";
+        EXPECT_LE(needed.right, client.right) << "a word is wider than its control";
+    }
+}
+
+// The controls Tab reaches, in order, starting from the first.
+std::vector<int> tab_order(HWND dialog, size_t steps)
+{
+    std::vector<int> ids;
+    HWND at = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    for (size_t i = 0; i < steps && at != nullptr; ++i) {
+        ids.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(dialog, at, FALSE);
+    }
+    return ids;
+}
+
+void check_dialog_frame(HWND dialog, const char* title, LONG width, LONG height)
+{
+    EXPECT_EQ(window_text(dialog), title);
+    EXPECT_EQ(class_of(dialog), "#32770");
+    const LONG style = GetWindowLongA(dialog, GWL_STYLE);
+    EXPECT_EQ(style & dialog_styles, dialog_styles) << std::hex << style;
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    RECT client;
+    GetClientRect(dialog, &client);
+    const RECT size = pixels(dialog, {0, 0, width, height});
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+}
+
+bool topmost(HWND window)
+{
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Presses a key on the control that has the focus in `dialog`'s thread, as
+// the keyboard would.
+void press_key(HWND dialog, WPARAM key)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void click(HWND dialog, int control)
+{
+    PostMessageA(GetDlgItem(dialog, control), BM_CLICK, 0, 0);
+}
+
+bool window_gone(HWND window)
+{
+    return wait_until([window] { return !IsWindow(window); });
+}
+
+// The zero texts, as the core writes them for an empty Tally.
+Expected zero_texts()
+{
+    Tally saved = tally;
+    reset_tally();
+    Expected texts;
+    char text[summary_text_size];
+    files_text(text);
+    texts.files = text;
+    folders_text(text);
+    texts.folders = text;
+    total_size_text(text);
+    texts.size = text;
+    longest_path_text(text);
+    texts.path = text;
+    tally = saved;
+    return texts;
+}
+
+// The window has finished every request it was given: the fields show
+// `texts`, Reset is enabled and the status line reads "Ready".
+bool settles_on(HWND dialog, const Expected& texts)
+{
+    return wait_until([&] {
+        return shown(dialog) == texts && IsWindowEnabled(GetDlgItem(dialog, IDC_RESET_BUTTON)) &&
+               control_text(dialog, IDC_STATUS_LINE) == "Ready";
+    });
+}
+
+struct DialogSearch {
+    HWND main, found;
+};
+
+BOOL CALLBACK find_other_dialog(HWND window, LPARAM raw)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(raw);
+    if (window == search->main || class_of(window) != "#32770" || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The About box open over `main`, or null: the other dialog of its thread.
+HWND find_about_box(HWND main)
+{
+    DialogSearch search = {main, nullptr};
+    wait_until([&] {
+        EnumThreadWindows(GetWindowThreadProcessId(main, nullptr), find_other_dialog,
+                          reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+// ShellExecuteA as the About box calls it, recorded instead of opening a browser.
+struct ShellCall {
+    HWND owner;
+    std::string verb, file;
+    bool parameters, directory;
+    int show;
+};
+std::vector<ShellCall> shell_calls;
+
+HINSTANCE WINAPI record_shell_execute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                      LPCSTR directory, INT show)
+{
+    shell_calls.push_back({owner, verb ? verb : "", file ? file : "", parameters != nullptr,
+                           directory != nullptr, show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
+// Points this program's import of `function` from `dll` at `replacement`;
+// returns what it pointed at.
+void* replace_import(const char* dll, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         module->Name != 0; ++module) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + module->Name), dll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* named = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<char*>(named->Name), function) != 0) continue;
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+            void* previous = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            return previous;
+        }
+    }
+    return nullptr;
+}
+
+const std::string program_line = "\"C:\\Program Files\\Heapwise\\heapwise.exe\"";
+
+TEST(MainWindow, ShowsTheTemplateWithZeroTextsAndReady)
+{
+    const int code = run_with_driver(program_line, [](HWND dialog) {
+        check_dialog_frame(dialog, "Heapwise - Drop Files to Count", 185, 107);
+        check_template(dialog, main_controls);
+        check_texts_fit(dialog);
+        EXPECT_EQ(tab_order(dialog, 9),
+                  (std::vector<int>{IDC_FILES_FIELD, IDC_FOLDERS_FIELD, IDC_SIZE_FIELD, IDC_PATH_FIELD,
+                                    IDC_ON_TOP_CHECK, IDC_ABOUT_BUTTON, IDC_RESET_BUTTON, IDC_QUIT_BUTTON,
+                                    IDC_FILES_FIELD}));
+        EXPECT_EQ(shown(dialog), zero_texts());
+        EXPECT_EQ(control_text(dialog, IDC_FILES_FIELD), "0");
+        EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "Ready");
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_RESET_BUTTON)));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ON_TOP_CHECK), BST_CHECKED);
+        EXPECT_TRUE(topmost(dialog));
+        EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        EXPECT_EQ(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0), 0);
+        // No default button: none of the push buttons is drawn as one.
+        for (int id : {IDC_ABOUT_BUTTON, IDC_RESET_BUTTON, IDC_QUIT_BUTTON})
+            EXPECT_EQ(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & BS_DEFPUSHBUTTON, 0) << id;
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(MainWindow, RegistersTheFiveTooltipsInOrder)
+{
+    run_with_driver(program_line, [](HWND dialog) {
+        ASSERT_NE(tooltip_window, nullptr);
+        EXPECT_TRUE(topmost(tooltip_window));
+        EXPECT_TRUE(GetWindowLongA(tooltip_window, GWL_STYLE) & TTS_ALWAYSTIP);
+        ASSERT_EQ(SendMessageA(tooltip_window, TTM_GETTOOLCOUNT, 0, 0), 5);
+        const std::pair<int, const char*> expected[] = {
+            {IDC_FILES_FIELD, "R = Read-Only, S = System, H = Hidden"},
+            {IDC_FOLDERS_FIELD, "Depth is max relative / absolute folder nesting depth"},
+            {IDC_PATH_FIELD, "Max relative / absolute path length in characters"},
+            {IDC_ON_TOP_CHECK, "Keep Heapwise window on top"},
+            {IDC_RESET_BUTTON, "Reset all counts"},
+        };
+        for (int i = 0; i < 5; ++i) {
+            SCOPED_TRACE("tooltip " + std::to_string(i));
+            char text[1024] = "";
+            TOOLINFOA tool = {};
+            tool.cbSize = TTTOOLINFOA_V1_SIZE;
+            tool.lpszText = text;
+            ASSERT_TRUE(SendMessageA(tooltip_window, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
+            EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, expected[i].first)));
+            EXPECT_EQ(tool.hwnd, dialog);
+            EXPECT_EQ(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), UINT{TTF_IDISHWND | TTF_SUBCLASS});
+            EXPECT_STREQ(text, expected[i].second);
+        }
+    });
+}
+
+TEST(MainWindow, OnTopBoxTakesTheWindowOffTopAndBack)
+{
+    run_with_driver(program_line, [](HWND dialog) {
+        ASSERT_TRUE(topmost(dialog));
+        click(dialog, IDC_ON_TOP_CHECK);
+        EXPECT_TRUE(wait_until([&] { return !topmost(dialog); }));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ON_TOP_CHECK), BST_UNCHECKED);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        click(dialog, IDC_ON_TOP_CHECK);
+        EXPECT_TRUE(wait_until([&] { return topmost(dialog); }));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ON_TOP_CHECK), BST_CHECKED);
+    });
+}
+
+TEST(MainWindow, EscapeQuits)
+{
+    const int code = run_with_driver(program_line, [](HWND dialog) {
+        press_key(dialog, VK_ESCAPE);
+        EXPECT_TRUE(window_gone(dialog));
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(MainWindow, CloseBoxQuits)
+{
+    const int code = run_with_driver(program_line, [](HWND dialog) {
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(window_gone(dialog));
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(MainWindow, QuitButtonQuits)
+{
+    const int code = run_with_driver(program_line, [](HWND dialog) {
+        click(dialog, IDC_QUIT_BUTTON);
+        EXPECT_TRUE(window_gone(dialog));
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(MainWindow, IdokAndEnterDoNothing)
+{
+    run_with_driver(program_line, [](HWND dialog) {
+        EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, IDOK, 0), 0);
+        press_key(dialog, VK_RETURN);
+        // A message sent after the key has been handled: the window is still there.
+        SendMessageA(dialog, WM_NULL, 0, 0);
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "Ready");
+    });
+}
+
+TEST(MainWindow, DropIsCountedOnAWorkerAndReleased)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "drop one");
+    const std::string top = temp.path("drop one");
+    run_with_driver(program_line, [&](HWND dialog) {
+        const HDROP drop = make_hdrop({top});
+        ASSERT_NE(drop, nullptr);
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
+        // The worker let go of the drop: its block is freed.
+        EXPECT_TRUE(wait_until([drop] { return GlobalFlags(drop) == GMEM_INVALID_HANDLE; }));
+    });
+}
+
+TEST(MainWindow, TwoDropsWhileTheFirstWaitsGiveDoubledCounts)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "twice");
+    const std::string top = temp.path("twice");
+    run_with_driver(program_line, [&](HWND dialog) {
+        // Holding the lock keeps both requests outstanding at once.
+        take_scan_lock();
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
+        SendMessageA(dialog, WM_NULL, 0, 0);
+        // The window took both drops and stays responsive; nothing is counted yet.
+        EXPECT_EQ(shown(dialog), zero_texts());
+        release_scan_lock();
+        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 2))) << testing::PrintToString(shown(dialog));
+    });
+}
+
+TEST(MainWindow, ResetZeroesTheFieldsAndLeavesTheStatusLine)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "reset");
+    const std::string top = temp.path("reset");
+    run_with_driver(program_line, [&](HWND dialog) {
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
+        ASSERT_TRUE(settles_on(dialog, sample_tree_texts(top, 1)));
+        // Something else in the status line, to see that Reset leaves it.
+        SetDlgItemTextA(dialog, IDC_STATUS_LINE, "reset\\sub");
+        click(dialog, IDC_RESET_BUTTON);
+        EXPECT_TRUE(wait_until([&] { return shown(dialog) == zero_texts(); }));
+        EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "reset\\sub");
+        // And counting starts again from zero.
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
+        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1)));
+    });
+}
+
+TEST(AboutBox, OpensOwnedAndModalAndClosesThreeWays)
+{
+    run_with_driver(program_line, [](HWND dialog) {
+        // OK, Escape, and the close box.
+        const std::function<void(HWND)> closers[] = {
+            [](HWND about) { click(about, IDOK); },
+            [](HWND about) { press_key(about, VK_ESCAPE); },
+            [](HWND about) { PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0); },
+        };
+        int round = 0;
+        for (const auto& close : closers) {
+            SCOPED_TRACE("round " + std::to_string(round++));
+            click(dialog, IDC_ABOUT_BUTTON);
+            const HWND about = find_about_box(dialog);
+            ASSERT_NE(about, nullptr);
+            EXPECT_EQ(GetWindow(about, GW_OWNER), dialog);
+            EXPECT_FALSE(IsWindowEnabled(dialog));
+            if (round == 1) {
+                check_dialog_frame(about, "Heapwise", 200, 130);
+                check_template(about, about_controls);
+                check_texts_fit(about);
+                EXPECT_NE(SendMessageA(GetWindow(about, GW_CHILD), STM_GETICON, 0, 0), 0);
+                EXPECT_EQ(tab_order(about, 3), (std::vector<int>{IDC_ADDRESS_BUTTON, IDOK, IDC_ADDRESS_BUTTON}));
+            }
+            close(about);
+            EXPECT_TRUE(window_gone(about));
+            EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(dialog) != FALSE; }));
+            EXPECT_TRUE(IsWindow(dialog));
+        }
+    });
+}
+
+TEST(AboutBox, AddressButtonOpensThePageShownAndStaysOpen)
+{
+    void* original = replace_import("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(record_shell_execute));
+    ASSERT_NE(original, nullptr) << "the program does not import ShellExecuteA";
+    shell_calls.clear();
+    run_with_driver(program_line, [](HWND dialog) {
+        click(dialog, IDC_ABOUT_BUTTON);
+        const HWND about = find_about_box(dialog);
+        ASSERT_NE(about, nullptr);
+        for (int press = 0; press < 2; ++press) {
+            SendMessageA(about, WM_COMMAND, IDC_ADDRESS_BUTTON, 0);
+            EXPECT_TRUE(IsWindow(about)) << "press " << press;
+        }
+        click(about, IDOK);
+        EXPECT_TRUE(window_gone(about));
+    });
+    replace_import("shell32.dll", "ShellExecuteA", original);
+    ASSERT_EQ(shell_calls.size(), 2u);
+    for (const ShellCall& call : shell_calls) {
+        EXPECT_EQ(call.owner, nullptr);
+        EXPECT_EQ(call.verb, "open");
+        EXPECT_EQ(call.file, HEAPWISE_WEB_ADDRESS);
+        EXPECT_FALSE(call.parameters);
+        EXPECT_FALSE(call.directory);
+        EXPECT_EQ(call.show, SW_SHOWNORMAL);
+    }
+}
+
+TEST(AboutBox, ScanGoesOnWhileItIsOpen)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "behind");
+    const std::string top = temp.path("behind");
+    run_with_driver(program_line, [&](HWND dialog) {
+        click(dialog, IDC_ABOUT_BUTTON);
+        const HWND about = find_about_box(dialog);
+        ASSERT_NE(about, nullptr);
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
+        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1)));
+        EXPECT_TRUE(IsWindow(about));
+        click(about, IDOK);
+        EXPECT_TRUE(window_gone(about));
+    });
+}
+
+TEST(StartUp, CountsAQuotedPathArgumentOnce)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "named with spaces");
+    const std::string top = temp.path("named with spaces");
+    const int code = run_with_driver(program_line + " \"" + top + "\"", [&](HWND dialog) {
+        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(StartUp, MissingPathArgumentOnlyRaisesTheLongestPath)
+{
+    TempFolder temp;
+    const std::string missing = temp.path("not there");
+    run_with_driver(program_line + " \"" + missing + "\"", [&](HWND dialog) {
+        Expected texts = zero_texts();
+        texts.path = "0 / " + std::to_string(missing.size());
+        EXPECT_TRUE(settles_on(dialog, texts)) << testing::PrintToString(shown(dialog));
+    });
+}
+
+BOOL WINAPI refuse_common_controls(const INITCOMMONCONTROLSEX*)
+{
+    return FALSE;
+}
+
+TEST(StartUp, WithoutCommonControlsExitsWithOneAndShowsNothing)
+{
+    void* original = replace_import("comctl32.dll", "InitCommonControlsEx",
+                                    reinterpret_cast<void*>(refuse_common_controls));
+    ASSERT_NE(original, nullptr) << "the program does not import InitCommonControlsEx";
+    tooltip_window = nullptr;
+    // Should a window open all the same, it is closed so the test ends.
+    std::atomic<bool> returned{false};
+    std::atomic<bool> window_seen{false};
+    std::thread guard([&] {
+        wait_until([&] {
+            if (const HWND window = main_window_handle.load()) {
+                window_seen = true;
+                PostMessageA(window, WM_COMMAND, IDC_QUIT_BUTTON, 0);
+            }
+            return returned.load();
+        });
+    });
+    const int code = run_program(GetModuleHandleA(nullptr), program_line.c_str());
+    returned = true;
+    guard.join();
+    replace_import("comctl32.dll", "InitCommonControlsEx", original);
+    EXPECT_EQ(code, 1);
+    EXPECT_FALSE(window_seen);
+    EXPECT_EQ(tooltip_window, nullptr);
+}
+
+// heapwise.exe itself, started by this test with a path, read from outside.
+std::string windows_path(std::string unix_path)
+{
+    for (char& c : unix_path)
+        if (c == '/') c = '\\';
+    return "Z:" + unix_path;
+}
+
+struct FoundWindow {
+    DWORD process;
+    HWND window;
+};
+
+BOOL CALLBACK find_process_window(HWND window, LPARAM raw)
+{
+    auto* found = reinterpret_cast<FoundWindow*>(raw);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != found->process || window_text(window) != "Heapwise - Drop Files to Count") return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+TEST(Program, StartedWithAPathShowsItsCountsAndQuitsWithZero)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "program run");
+    const std::string top = temp.path("program run");
+    std::string line = "\"" + windows_path(HEAPWISE_PROGRAM) + "\" \"" + top + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << line;
+    FoundWindow found = {process.dwProcessId, nullptr};
+    EXPECT_TRUE(wait_until([&] {
+        EnumWindows(find_process_window, reinterpret_cast<LPARAM>(&found));
+        return found.window != nullptr;
+    }));
+    if (found.window != nullptr) {
+        EXPECT_TRUE(settles_on(found.window, sample_tree_texts(top, 1))) << testing::PrintToString(shown(found.window));
+        PostMessageA(found.window, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, wait_limit_ms), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace

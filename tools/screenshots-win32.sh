@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the Windows program: the main window after
+# counting the core's sources (docs/heapwise-win32.png) and the About box over
+# it (docs/heapwise-win32-about.png), under Wine on a virtual X display.
+# Builds the program with the mingw-release preset first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+cmake --preset mingw-release >/dev/null
+cmake --build --preset mingw-release >/dev/null
+program=$root/build/mingw-release/heapwise.exe
+
+export WINEPREFIX=${HEAPWISE_GUI_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-gui}
+export WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES=mscoree,mshtml=
+mkdir -p "$(dirname "$WINEPREFIX")" docs
+exec 8>"$WINEPREFIX.run-lock"
+flock 8
+[[ -f $WINEPREFIX/system.reg ]] || { wineboot --init >/dev/null 2>&1; wineserver -w; }
+# Wine's own fonts (Debian: fonts-wine) draw the dialogs as they are meant to
+# look; without them Wine falls back to whatever the system has.
+if [[ -d /usr/share/wine/fonts ]]; then
+    for font in /usr/share/wine/fonts/*; do
+        [[ -e $WINEPREFIX/drive_c/windows/Fonts/${font##*/} ]] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+fi
+
+display_file=$(mktemp)
+Xvfb -displayfd 7 -screen 0 800x600x24 -nolisten tcp 7>"$display_file" 2>/dev/null &
+xvfb=$!
+program_pid=
+stop() {
+    [[ -n $program_pid ]] && kill "$program_pid" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    rm -f "$display_file"
+}
+trap stop EXIT
+
+# Waits up to 30 s for `test` to succeed.
+await() {
+    for _ in $(seq 300); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    echo "screenshots-win32: gave up waiting for: $*" >&2
+    return 1
+}
+await test -s "$display_file"
+export DISPLAY=:$(head -n1 "$display_file")
+
+# Wine's own desktop window draws the frames and captions; the pictures are
+# cut from it down to the windows on it.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+wine explorer /desktop=heapwise,640x400 "$program" "$(windows_path "$root/core")" &
+program_pid=$!
+
+desktop=
+find_desktop() { desktop=$(xdotool search --name '^heapwise - Wine desktop$' 2>/dev/null | head -n1) && [[ -n $desktop ]]; }
+await find_desktop
+capture() {
+    local corner
+    xwd -silent -id "$desktop" | convert xwd:- /tmp/heapwise-shot-$$.png
+    corner=$(convert /tmp/heapwise-shot-$$.png -format '%[pixel:p{0,0}]' info:)
+    convert /tmp/heapwise-shot-$$.png -bordercolor "$corner" -border 1 -trim +repage "$1"
+    rm -f /tmp/heapwise-shot-$$.png
+}
+# The counting is quick; wait until the window has painted its results.
+painted() { capture /tmp/heapwise-probe-$$.png && [[ $(identify -format '%w' /tmp/heapwise-probe-$$.png) -gt 100 ]]; }
+await painted
+sleep 2
+capture docs/heapwise-win32.png
+
+# The About button, pressed from a small helper on the same Wine desktop.
+press=$root/build/mingw-release/press-button.exe
+i686-w64-mingw32-g++-posix -O2 -static -o "$press" tools/press-button.cpp
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2500
+sleep 2
+capture docs/heapwise-win32-about.png
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise" 1
+sleep 1
+wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2502
+rm -f /tmp/heapwise-probe-$$.png
+wait "$program_pid" || true
+program_pid=
+echo "docs/heapwise-win32.png docs/heapwise-win32-about.png"
