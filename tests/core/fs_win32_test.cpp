@@ -26,24 +26,13 @@
 #include "core/threads.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/scan_test.h"
 #include "tests/support/temp_tree.h"
 
 // Expected tallies name only their non-zero fields; the rest are zero.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
-
-struct Failure {
-    ScanFailure kind;
-    std::string path;
-    int error;
-};
-std::vector<Failure> failures;
-
-void record_failure(ScanFailure kind, const char* path, size_t path_len, const char* name, int error)
-{
-    failures.push_back({kind, std::string(path, path_len) + (name != nullptr ? name : ""), error});
-}
 
 uint32_t separators_in(const std::string& path)
 {
@@ -61,18 +50,7 @@ std::string unix_tree(const std::string& part)
     return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
 }
 
-class FileSystemTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        reset_tally();
-        failures.clear();
-        store_failure_report(record_failure);
-    }
-    void TearDown() override { store_failure_report(nullptr); }
-
-    TempTree tree;
-};
+using FileSystemTest = ScanTest;
 
 TEST_F(FileSystemTest, SeparatorAndErrorsAreTheSystemsOwn)
 {
@@ -81,9 +59,9 @@ TEST_F(FileSystemTest, SeparatorAndErrorsAreTheSystemsOwn)
     EXPECT_EQ(paths_are_utf8(), GetACP() == CP_UTF8);
 
     scan_path(tree.path("missing"));
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].kind, ScanFailure::cannot_read);
-    EXPECT_EQ(failures[0].error, ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(recorded_failures.size(), 1u);
+    EXPECT_EQ(recorded_failures[0].kind, ScanFailure::cannot_read);
+    EXPECT_EQ(recorded_failures[0].error, ERROR_FILE_NOT_FOUND);
 }
 
 // R, H and S are the system's own bits, set here with SetFileAttributesA;
@@ -115,7 +93,7 @@ TEST_F(FileSystemTest, CountsTheSystemsReadOnlyHiddenAndSystemBits)
     EXPECT_EQ(tally.folders_system, 1u);
     EXPECT_EQ(tally.folders_read_only, 0u);
     EXPECT_EQ(tally.total_bytes, 14u);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(recorded_failures.empty());
 }
 
 // Wine's own mapping: a name beginning with "." is hidden without anyone
@@ -186,7 +164,7 @@ TEST_F(FileSystemTest, LinksToFoldersAreCountedButNotEntered)
     EXPECT_EQ(tally.total_bytes, 6u);
     EXPECT_EQ(tally.max_rel_depth, 3u);  // a\to_b is entered for counting only
     EXPECT_EQ(tally.max_rel_path, length("\\to_folder"));
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(recorded_failures.empty());
 
     // Each folder shows once in the status line, links included.
     std::vector<std::string> shown;
@@ -220,7 +198,7 @@ TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
     EXPECT_EQ(tally.total_bytes, 1u);
     EXPECT_EQ(tally.folder_count, 1u);
     std::vector<std::string> skipped;
-    for (const Failure& failure : failures) {
+    for (const RecordedFailure& failure : recorded_failures) {
         EXPECT_EQ(failure.kind, ScanFailure::cannot_read) << failure.path;
         EXPECT_NE(failure.error, 0) << failure.path;
         skipped.push_back(failure.path.substr(top.size() + 1));
@@ -269,10 +247,10 @@ TEST_F(FileSystemTest, FolderWhosePatternPassesMaxPathIsCountedNotListed)
     const uint32_t levels = static_cast<uint32_t>(std::count(relative.begin(), relative.end(), '/')) + 2;
     EXPECT_EQ(tally.folder_count, levels) << describe(tally);
     EXPECT_EQ(tally.max_abs_path, length(deepest));
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].kind, ScanFailure::cannot_list);
-    EXPECT_EQ(failures[0].path, deepest);
-    EXPECT_EQ(failures[0].error, ERROR_FILENAME_EXCED_RANGE);
+    ASSERT_EQ(recorded_failures.size(), 1u);
+    EXPECT_EQ(recorded_failures[0].kind, ScanFailure::cannot_list);
+    EXPECT_EQ(recorded_failures[0].path, deepest);
+    EXPECT_EQ(recorded_failures[0].error, ERROR_FILENAME_EXCED_RANGE);
 }
 
 // The handle is a real one: the shell's own calls read it.
@@ -332,12 +310,12 @@ TEST_F(FileSystemTest, DropsAreCountedByWorkers)
 
     // Past MAX_PATH the query fails: only the longest path shows the copy.
     reset_tally();
-    failures.clear();
+    recorded_failures.clear();
     const std::string fits = "C:\\" + std::string(path_capacity - 4, 'x');
     run_drop({fits + "y", fits});
     EXPECT_EQ(describe(tally), describe(Tally{.max_abs_path = path_capacity - 1}));
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].path, fits);
+    ASSERT_EQ(recorded_failures.size(), 1u);
+    EXPECT_EQ(recorded_failures[0].path, fits);
 }
 
 // Two drops started at once: the second waits for the first and adds the

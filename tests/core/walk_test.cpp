@@ -15,6 +15,7 @@
 #include "core/tally.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/scan_test.h"
 #include "tests/support/temp_tree.h"
 
 // Expected tallies name only their non-zero fields; the rest are zero.
@@ -30,18 +31,6 @@ uint32_t separators_in(const std::string& path)
 std::string join(const std::string& folder, const std::string& name)
 {
     return folder + path_separator + name;
-}
-
-struct Failure {
-    ScanFailure kind;
-    std::string path;
-};
-std::vector<Failure> failures;
-
-void record_failure(ScanFailure kind, const char* path, size_t path_len, const char*, int error)
-{
-    EXPECT_NE(error, 0);
-    failures.push_back({kind, std::string(path, path_len)});
 }
 
 std::vector<std::string> status_texts(const RecordingWindow& window)
@@ -74,18 +63,7 @@ std::string shortened(const std::string& rel, bool whole_characters)
     return out;
 }
 
-class WalkTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        reset_tally();
-        failures.clear();
-        store_failure_report(record_failure);
-    }
-    void TearDown() override { store_failure_report(nullptr); }
-
-    TempTree tree;
-};
+using WalkTest = ScanTest;
 
 TEST_F(WalkTest, EmptyFolderDroppedAloneIsLevelOne)
 {
@@ -110,9 +88,9 @@ TEST_F(WalkTest, MissingPathOnlyRaisesTheLongestAbsolutePath)
     const std::string top = tree.path("no-such-item");
     scan_path(top);
     EXPECT_EQ(describe(tally), describe(Tally{.max_abs_path = length(top)}));
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].kind, ScanFailure::cannot_read);
-    EXPECT_EQ(failures[0].path, top);
+    ASSERT_EQ(recorded_failures.size(), 1u);
+    EXPECT_EQ(recorded_failures[0].kind, ScanFailure::cannot_read);
+    EXPECT_EQ(recorded_failures[0].path, top);
 }
 
 // Every listed folder holds "." and ".."; counting them, or walking into

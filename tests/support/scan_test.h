@@ -1,0 +1,27 @@
+// What the walk tests share: a fresh Tally for each test, a tree to build, and
+// the scan's failure reports recorded in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/main_window.h"
+#include "tests/support/temp_tree.h"
+
+struct RecordedFailure {
+    ScanFailure kind;
+    std::string path;  // the item's or folder's path, then the entry's name if one was given
+    int error;
+};
+
+extern std::vector<RecordedFailure> recorded_failures;
+
+class ScanTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempTree tree;
+};
