@@ -10,31 +10,10 @@ cmake --preset mingw-release >/dev/null
 cmake --build --preset mingw-release >/dev/null
 program=$root/build/mingw-release/heapwise.exe
 
-export WINEPREFIX=${HEAPWISE_GUI_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-gui}
-export WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES=mscoree,mshtml=
-mkdir -p "$(dirname "$WINEPREFIX")" docs
-exec 8>"$WINEPREFIX.run-lock"
-flock 8
-[[ -f $WINEPREFIX/system.reg ]] || { wineboot --init >/dev/null 2>&1; wineserver -w; }
-# Wine's own fonts (Debian: fonts-wine) draw the dialogs as they are meant to
-# look; without them Wine falls back to whatever the system has.
-if [[ -d /usr/share/wine/fonts ]]; then
-    for font in /usr/share/wine/fonts/*; do
-        [[ -e $WINEPREFIX/drive_c/windows/Fonts/${font##*/} ]] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-    done
-fi
-
-display_file=$(mktemp)
-Xvfb -displayfd 7 -screen 0 800x600x24 -nolisten tcp 7>"$display_file" 2>/dev/null &
-xvfb=$!
+mkdir -p docs
 program_pid=
-stop() {
-    [[ -n $program_pid ]] && kill "$program_pid" 2>/dev/null
-    wineserver -k 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
-    rm -f "$display_file"
-}
-trap stop EXIT
+wine_gui_cleanup() { [[ -z $program_pid ]] || kill "$program_pid" 2>/dev/null; }
+WINE_GUI_SCREEN=800x600x24 source tools/wine-gui-session.sh
 
 # Waits up to 30 s for `test` to succeed.
 await() {
@@ -45,8 +24,6 @@ await() {
     echo "screenshots-win32: gave up waiting for: $*" >&2
     return 1
 }
-await test -s "$display_file"
-export DISPLAY=:$(head -n1 "$display_file")
 
 # Wine's own desktop window draws the frames and captions; the pictures are
 # cut from it down to the windows on it.
