@@ -24,3 +24,12 @@ bool start_worker(WorkerBody body, void* argument);
 
 // Waits until every worker started so far has returned.
 void wait_for_workers();
+
+// Makes each worker started from now on keep its own table of open files,
+// where the platform shares one between threads (Linux): a walk's queries
+// relative to a folder's descriptor then skip the reference counting a shared
+// table needs, a few per cent of a walk. Only for a process that opens and
+// closes nothing else while workers run (the terminal mode): a worker keeps
+// its copies of the files open when it started, so a pipe another thread
+// closes would stay open until that worker ends.
+void give_workers_own_file_tables();

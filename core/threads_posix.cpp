@@ -1,5 +1,6 @@
 // scan_lock and worker threads on POSIX threads.
 #include <pthread.h>
+#include <sched.h>
 
 #include <new>
 
@@ -17,6 +18,7 @@ namespace {
 pthread_mutex_t workers_mutex = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t workers_done = PTHREAD_COND_INITIALIZER;
 unsigned workers_running = 0;
+bool workers_own_file_tables = false;  // set before the first worker starts
 
 // The walk recurses once per folder level; give it room for the deepest walk
 // the path buffer allows, whatever the process's default stack size is.
@@ -25,6 +27,7 @@ constexpr size_t worker_stack_size = 8u * 1024 * 1024;
 struct WorkerStart {
     WorkerBody body;
     void* argument;
+    bool own_file_table;
 };
 
 void worker_ended()
@@ -38,6 +41,8 @@ void* run_worker(void* raw)
 {
     const WorkerStart start = *static_cast<WorkerStart*>(raw);
     delete static_cast<WorkerStart*>(raw);
+    // Where this fails the worker goes on with the shared table.
+    if (start.own_file_table) unshare(CLONE_FILES);
     start.body(start.argument);
     worker_ended();
     return nullptr;
@@ -59,7 +64,7 @@ void release_scan_lock()
 
 bool start_worker(WorkerBody body, void* argument)
 {
-    auto* start = new (std::nothrow) WorkerStart{body, argument};
+    auto* start = new (std::nothrow) WorkerStart{body, argument, workers_own_file_tables};
     if (start == nullptr) return false;
 
     pthread_attr_t attributes;
@@ -86,4 +91,9 @@ void wait_for_workers()
     pthread_mutex_lock(&workers_mutex);
     while (workers_running != 0) pthread_cond_wait(&workers_done, &workers_mutex);
     pthread_mutex_unlock(&workers_mutex);
+}
+
+void give_workers_own_file_tables()
+{
+    workers_own_file_tables = true;
 }

@@ -99,3 +99,6 @@ void wait_for_workers()
     while (workers_running != 0) SleepConditionVariableSRW(&workers_done, &workers_lock, INFINITE, 0);
     ReleaseSRWLockExclusive(&workers_lock);
 }
+
+// Handles belong to the process on Windows: nothing to separate.
+void give_workers_own_file_tables() {}

@@ -177,6 +177,8 @@ int run_print_mode(int argc, char** argv)
     reset_tally();
     load_number_format();
     init_scan_lock();
+    // This thread only waits while the worker walks.
+    give_workers_own_file_tables();
     print_window.show_status = isatty(STDERR_FILENO) == 1;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &print_window.last_status);
     store_argument_list(count, args, [](char** block) { delete[] block; });

@@ -6,7 +6,9 @@
 //   link_to_root  the folder is replaced by a link to "/" just before it is opened
 //   listing_eio   the folder's listing returns three entries, then fails with EIO
 //   no_types      every listing reports its entries' types as unknown
-// Each fault but no_types happens once.
+//   statx_enosys  statx fails with ENOSYS, as on a kernel without it
+//   statx_eperm   statx fails with EPERM, as under a filter that refuses it
+// Each fault but the last three happens once.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
@@ -45,19 +47,39 @@ int listing_calls = 0;
 
 }  // namespace
 
+namespace {
+
+// Both ways of asking for an entry's attributes.
+void before_query(int dirfd, const char* name)
+{
+    if (done || !is_target(name)) return;
+    if (strcmp(fault(), "vanish") == 0) {
+        done = true;
+        if (unlinkat(dirfd, name, 0) != 0) unlinkat(dirfd, name, AT_REMOVEDIR);
+    } else if (strcmp(fault(), "rename") == 0) {
+        done = true;
+        renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());
+    }
+}
+
+}  // namespace
+
 extern "C" int fstatat(int dirfd, const char* name, struct stat* st, int flags)
 {
     static auto real = next_definition<int (*)(int, const char*, struct stat*, int)>("fstatat");
-    if (!done && is_target(name)) {
-        if (strcmp(fault(), "vanish") == 0) {
-            done = true;
-            if (unlinkat(dirfd, name, 0) != 0) unlinkat(dirfd, name, AT_REMOVEDIR);
-        } else if (strcmp(fault(), "rename") == 0) {
-            done = true;
-            renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());
-        }
-    }
+    before_query(dirfd, name);
     return real(dirfd, name, st, flags);
+}
+
+extern "C" int statx(int dirfd, const char* name, int flags, unsigned mask, struct statx* st)
+{
+    static auto real = next_definition<int (*)(int, const char*, int, unsigned, struct statx*)>("statx");
+    if (strcmp(fault(), "statx_enosys") == 0 || strcmp(fault(), "statx_eperm") == 0) {
+        errno = strcmp(fault(), "statx_enosys") == 0 ? ENOSYS : EPERM;
+        return -1;
+    }
+    before_query(dirfd, name);
+    return real(dirfd, name, flags, mask, st);
 }
 
 extern "C" int openat(int dirfd, const char* name, int flags, ...)

@@ -174,14 +174,20 @@ TEST(InjectedFaults, ListingThatFailsMidwayKeepsWhatItListed)
     EXPECT_EQ(field(outcome, "folder_count"), 2u);
 }
 
-TEST(InjectedFaults, ListingWithoutEntryTypesCountsTheSame)
+// The small tree with a link, a FIFO and a hidden read-only file added.
+void make_mixed_tree(TempTree& tree)
 {
-    SKIP_UNDER_SANITIZERS(preload_skip);
-    TempTree tree;
     make_small_tree(tree);
     tree.symlink("link", "sub");
     tree.fifo("pipe");
     tree.file(".hidden", 32, 0444);
+}
+
+TEST(InjectedFaults, ListingWithoutEntryTypesCountsTheSame)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_mixed_tree(tree);
     const Outcome plain = run_heapwise({tree.root()});
     const Outcome untyped = run_heapwise({tree.root()}, {"no_types", ""});
     EXPECT_EQ(plain.exit_code, 0) << plain.err;
@@ -189,6 +195,21 @@ TEST(InjectedFaults, ListingWithoutEntryTypesCountsTheSame)
     EXPECT_EQ(untyped.out, plain.out);
     EXPECT_EQ(field(untyped, "file_count"), 8u);
     EXPECT_EQ(field(untyped, "files_system"), 1u);
+}
+
+// A kernel without statx, or a system-call filter that refuses it: the walk
+// asks fstatat instead and counts the same.
+TEST(InjectedFaults, RefusedStatxFallsBackToFstatat)
+{
+    SKIP_UNDER_SANITIZERS(preload_skip);
+    TempTree tree;
+    make_mixed_tree(tree);
+    const Outcome plain = run_heapwise({tree.root()});
+    for (const char* refusal : {"statx_enosys", "statx_eperm"}) {
+        const Outcome refused = run_heapwise({tree.root()}, {refusal, ""});
+        EXPECT_EQ(refused.exit_code, 0) << refusal << ": " << refused.err;
+        EXPECT_EQ(refused.out, plain.out) << refusal;
+    }
 }
 
 // Descriptors: the walk holds one per level. A soft limit of 16 is raised at
