@@ -145,7 +145,7 @@ for tree in trees:
         ratio = statistics.median(t[r] / du[r] for r in t)
         ratios[tree][tool] = ratio
         out.append(f"| {trees[tree]} | {entries[tree]:,} | `{labels[tool]}` | {statistics.median(t.values()):.3f} s"
-                   f" | {ratio:.2f} | {memory[(tree, tool)] / 1024:.1f} MiB |")
+                   f" | {ratio:.3f} | {memory[(tree, tool)] / 1024:.1f} MiB |")
 overhead = {r["command"]: r for r in json.load(open(f"{work}/overhead.json"))["results"]}
 base = overhead["program"]["median"]
 out += ["", "What the worker, the lock and the progress line cost on the wide tree (each run under `script`, so standard error can be a terminal):", "",
