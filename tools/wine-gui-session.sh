@@ -5,14 +5,11 @@
 # (default 1024x768x24) as DISPLAY. On exit, stops Wine and the display after
 # calling wine_gui_cleanup when the caller defines it.
 export WINEPREFIX=${HEAPWISE_GUI_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-gui}
-export WINEDEBUG=${WINEDEBUG:--all} WINEARCH=win32 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 8>"$WINEPREFIX.run-lock"
 flock 8
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    wineboot --init >/dev/null 2>&1
-    wineserver -w
-fi
+wine_make_prefix
 # Wine's own fonts (Debian: fonts-wine), so the dialogs are measured and drawn
 # in the fonts they are made for. Wine does not look for them by itself here.
 if [[ -d /usr/share/wine/fonts ]]; then

@@ -3,17 +3,12 @@
 # use), quietly, with its exit code. Used by CTest for the cross-built tests.
 set -euo pipefail
 export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win32
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 mkdir -p "$(dirname "$WINEPREFIX")"
 # Tests start in parallel: only the first one makes the prefix.
 exec 9>"$WINEPREFIX.lock"
 flock 9
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    wineboot --init >/dev/null 2>&1
-    wineserver -w
-fi
+wine_make_prefix
 flock -u 9
 exec 9>&-
 exec wine "$@"

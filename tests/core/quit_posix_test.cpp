@@ -69,14 +69,7 @@ TEST(QuittingTest, ProcessExitsCleanlyWhileWorkersHoldOrWaitForTheLock)
     if (const char* task = getenv(quit_child_variable)) run_quitting_child(task);
 
     TempTree tree;
-    for (int i = 0; i < 20; ++i) {
-        const std::string folder = "f" + std::to_string(i);
-        tree.folder(folder);
-        for (int j = 0; j < 8; ++j) {
-            tree.folder(folder + "/s" + std::to_string(j));
-            for (int k = 0; k < 6; ++k) tree.file(folder + "/s" + std::to_string(j) + "/x" + std::to_string(k), 1);
-        }
-    }
+    tree.bushy(20);
 
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();

@@ -81,14 +81,7 @@ TEST(QuittingTest, ProcessExitsCleanlyWhileWorkersHoldOrWaitForTheLock)
     if (const char* task = getenv(quit_child_variable)) run_quitting_child(task);
 
     TempTree tree;
-    for (int i = 0; i < 10; ++i) {
-        const std::string folder = "f" + std::to_string(i);
-        tree.folder(folder);
-        for (int j = 0; j < 8; ++j) {
-            tree.folder(folder + "/s" + std::to_string(j));
-            for (int k = 0; k < 6; ++k) tree.file(folder + "/s" + std::to_string(j) + "/x" + std::to_string(k), 1);
-        }
-    }
+    tree.bushy(10);
 
     char program[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, program, sizeof program), 0u);

@@ -37,3 +37,16 @@ std::string TempTree::folder_chain(const std::string& name, int levels)
     }
     return chain;
 }
+
+void TempTree::bushy(int folders)
+{
+    for (int i = 0; i < folders; ++i) {
+        const std::string top = "f" + std::to_string(i);
+        folder(top);
+        for (int j = 0; j < 8; ++j) {
+            const std::string below = top + "/s" + std::to_string(j);
+            folder(below);
+            for (int k = 0; k < 6; ++k) file(below + "/x" + std::to_string(k), 1);
+        }
+    }
+}

@@ -34,6 +34,9 @@ public:
     // `levels` nested folders named `name` below the root; returns the
     // deepest one's relative path.
     std::string folder_chain(const std::string& name, int levels);
+    // `folders` folders f0, f1, ... below the root, each holding 8 folders
+    // of 6 one-byte files: a scan long enough to be caught running.
+    void bushy(int folders);
 
 private:
     std::string root_;
