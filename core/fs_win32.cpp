@@ -21,7 +21,7 @@ namespace {
 struct ListingLevel {
     HANDLE handle;          // INVALID_HANDLE_VALUE for a listing with no entries
     WIN32_FIND_DATAA record;  // the entry next_entry returned last
-    DWORD error;            // what ended the listing early, 0 otherwise
+    int error;              // what ended the listing early, 0 otherwise
     bool first_pending;     // FindFirstFileA's entry is not handed out yet
     bool at_end;
 };
@@ -97,7 +97,7 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
     // first so a stale one is never read.
     listing.record.dwReserved0 = 0;
     listing.handle = FindFirstFileA(path, &listing.record);
-    const DWORD failure = listing.handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const int failure = listing.handle == INVALID_HANDLE_VALUE ? last_error() : 0;
     path[name_slot] = saved[0];
     path[name_slot + 1] = saved[1];
 
@@ -106,7 +106,7 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
     listing.at_end = !listing.first_pending;
     // Only a drive root lacks "." and "..": an empty one matches nothing.
     if (listing.handle == INVALID_HANDLE_VALUE && failure != ERROR_FILE_NOT_FOUND) {
-        *error = failure != 0 ? static_cast<int>(failure) : ERROR_GEN_FAILURE;
+        *error = failure;
         return ListingStart::failed;
     }
     return ListingStart::opened;
@@ -121,9 +121,9 @@ const char* next_entry(uint32_t level, uint32_t* name_len)
         if (listing.at_end) return nullptr;
         listing.record.dwReserved0 = 0;
         if (!FindNextFileA(listing.handle, &listing.record)) {
-            const DWORD error = GetLastError();
+            const int error = last_error();
             listing.at_end = true;
-            if (error != ERROR_NO_MORE_FILES) listing.error = error != 0 ? error : ERROR_GEN_FAILURE;
+            if (error != ERROR_NO_MORE_FILES) listing.error = error;
             return nullptr;
         }
     }
@@ -136,7 +136,7 @@ int close_listing(uint32_t level)
     ListingLevel& listing = levels[level];
     if (listing.handle != INVALID_HANDLE_VALUE) FindClose(listing.handle);
     listing.handle = INVALID_HANDLE_VALUE;
-    return static_cast<int>(listing.error);
+    return listing.error;
 }
 
 bool paths_are_utf8()
