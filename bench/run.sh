@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures `heapwise --print` against du -sb, find, gdu and ncdu on a wide tree
-# of about a million entries, a deep tree (120 levels) and /usr, warm cache:
+# of about a million entries, a deep tree (120 levels) and /usr, warm cache,
+# beside bench/calls_only (the walk's system calls with nothing around them):
 # every round runs each command once, in turn, under hyperfine; the table gives
 # medians and the median of each command's per-round ratio to du -sb. Peak
 # memory comes from /usr/bin/time. Writes bench/results.md and bench/results.png.
@@ -28,9 +29,10 @@ if (( ${#needed[@]} )); then
 fi
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target heapwise make_tree bare_walk >/dev/null
+cmake --build --preset release --target heapwise make_tree bare_walk calls_only >/dev/null
 heapwise=$PWD/build/release/heapwise
 bare_walk=$PWD/build/release/bench/bare_walk
+calls_only=$PWD/build/release/bench/calls_only
 make_tree=$PWD/build/release/bench/make_tree
 
 mkdir -p "$trees"
@@ -44,14 +46,7 @@ for tree in "$trees/wide" "$trees/deep" /usr; do
 done
 echo "counts agree with find on every tree" >&2
 
-declare -A label=(
-    [heapwise]="heapwise --print"
-    [du]="du -sb"
-    [find]="find -printf '%s\\n'"
-    [gdu]="gdu -n -p"
-    [ncdu]="ncdu -0 -o /dev/null"
-)
-order=(heapwise du find gdu ncdu)
+order=(heapwise du find gdu ncdu calls)
 command_for() {  # tool tree
     case $1 in
         heapwise) echo "$heapwise --print $2" ;;
@@ -59,6 +54,7 @@ command_for() {  # tool tree
         find) echo "find $2 -printf %s\\n" ;;
         gdu) echo "gdu -n -p $2" ;;
         ncdu) echo "ncdu -0 -o /dev/null $2" ;;
+        calls) echo "$calls_only $2" ;;
     esac
 }
 
@@ -123,7 +119,7 @@ work, results, chart, runs, day, machine = sys.argv[1:7]
 entries = {"wide": int(sys.argv[7]), "deep": int(sys.argv[8]), "usr": int(sys.argv[9])}
 quarter_entries, quarter_kb = int(sys.argv[10]), int(sys.argv[11])
 labels = {"heapwise": "heapwise --print", "du": "du -sb", "find": "find -printf '%s\\n'",
-          "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null"}
+          "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null", "calls": "bench/calls_only"}
 order = list(labels)
 times = defaultdict(dict)
 for line in open(f"{work}/times.tsv"):
