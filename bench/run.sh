@@ -166,7 +166,7 @@ with open(data, "w") as f:
     for tree in trees:
         f.write(f'"{trees[tree]}" ' + " ".join(f"{ratios[tree][t]:.3f}" for t in order) + "\n")
 script = f"""
-set terminal pngcairo size 900,480 font ',10'
+set terminal pngcairo size 900,480 font ',10' noenhanced
 set output '{chart}'
 set title 'Wall time relative to du -sb (lower is faster; warm cache, median of {runs})'
 set style data histograms
