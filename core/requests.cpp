@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"

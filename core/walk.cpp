@@ -3,9 +3,10 @@
 
 #include <cstring>
 
+#include "core/failure_report.h"
 #include "core/file_system.h"
-#include "core/main_window.h"
 #include "core/tally.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 
 namespace {

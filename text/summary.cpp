@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
 #include "text/number_format.h"

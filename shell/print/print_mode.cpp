@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/main_window.h"
+#include "core/failure_report.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
@@ -34,7 +35,7 @@ const char usage_text[] =
     "Exit status: 0 when everything was read, 1 when something could not be read,\n"
     "2 for a usage error.\n";
 
-struct PrintWindow {
+struct TerminalState {
     char results[4][summary_text_size];  // files, folders, size, longest path
     bool show_status;
     bool status_shown;
@@ -42,7 +43,7 @@ struct PrintWindow {
     bool had_failure;
 };
 
-PrintWindow print_window;
+TerminalState terminal;
 
 // Control characters in a name must not steer the terminal.
 void write_visible(FILE* stream, const char* text, size_t len)
@@ -55,10 +56,10 @@ void write_visible(FILE* stream, const char* text, size_t len)
 
 void clear_status_line()
 {
-    if (!print_window.status_shown) return;
+    if (!terminal.status_shown) return;
     fputs("\r\033[K", stderr);
     fflush(stderr);
-    print_window.status_shown = false;
+    terminal.status_shown = false;
 }
 
 // About ten times a second at most.
@@ -66,20 +67,20 @@ bool status_due()
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    const long long elapsed_ms = (now.tv_sec - print_window.last_status.tv_sec) * 1000LL +
-                                 (now.tv_nsec - print_window.last_status.tv_nsec) / 1000000;
+    const long long elapsed_ms = (now.tv_sec - terminal.last_status.tv_sec) * 1000LL +
+                                 (now.tv_nsec - terminal.last_status.tv_nsec) / 1000000;
     if (elapsed_ms < 100) return false;
-    print_window.last_status = now;
+    terminal.last_status = now;
     return true;
 }
 
-void print_window_set_text(void*, int control, const char* text)
+void terminal_set_text(void*, int control, const char* text)
 {
     if (control >= IDC_FILES_FIELD && control <= IDC_PATH_FIELD) {
-        snprintf(print_window.results[control - IDC_FILES_FIELD], summary_text_size, "%s", text);
+        snprintf(terminal.results[control - IDC_FILES_FIELD], summary_text_size, "%s", text);
         return;
     }
-    if (control != IDC_STATUS_LINE || !print_window.show_status) return;
+    if (control != IDC_STATUS_LINE || !terminal.show_status) return;
     if (strcmp(text, "Ready") == 0) {
         clear_status_line();
         return;
@@ -88,12 +89,12 @@ void print_window_set_text(void*, int control, const char* text)
     fputs("\r\033[K", stderr);
     write_visible(stderr, text, strlen(text));
     fflush(stderr);
-    print_window.status_shown = true;
+    terminal.status_shown = true;
 }
 
-void print_window_set_enabled(void*, int, bool) {}
+void terminal_set_enabled(void*, int, bool) {}
 
-const MainWindow print_main_window = {nullptr, print_window_set_text, print_window_set_enabled};
+const WindowPort terminal_port = {nullptr, terminal_set_text, terminal_set_enabled};
 
 void print_failure(ScanFailure failure, const char* path, size_t path_len, const char* name,
                    int error)
@@ -104,13 +105,13 @@ void print_failure(ScanFailure failure, const char* path, size_t path_len, const
     write_visible(stderr, path, path_len);
     if (name != nullptr) write_visible(stderr, name, strlen(name));
     fprintf(stderr, "': %s\n", strerror(error));
-    print_window.had_failure = true;
+    terminal.had_failure = true;
 }
 
 void print_texts()
 {
     static const char* const labels[4] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
-    for (int i = 0; i < 4; ++i) printf("%-14s%s\n", labels[i], print_window.results[i]);
+    for (int i = 0; i < 4; ++i) printf("%-14s%s\n", labels[i], terminal.results[i]);
 }
 
 void print_json()
@@ -179,21 +180,21 @@ int run_print_mode(int argc, char** argv)
     init_scan_lock();
     // This thread only waits while the worker walks.
     give_workers_own_file_tables();
-    print_window.show_status = isatty(STDERR_FILENO) == 1;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &print_window.last_status);
+    terminal.show_status = isatty(STDERR_FILENO) == 1;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &terminal.last_status);
     store_argument_list(count, args, [](char** block) { delete[] block; });
     store_failure_report(print_failure);
-    store_main_window(&print_main_window);
+    store_window_port(&terminal_port);
 
     refresh_summary();
     if (!start_argument_request()) {
         // Nothing was counted: that must not read as an empty tree.
         fputs("heapwise: cannot start a worker thread\n", stderr);
-        print_window.had_failure = true;
+        terminal.had_failure = true;
     }
     wait_for_workers();
 
-    store_main_window(nullptr);
+    store_window_port(nullptr);
     store_failure_report(nullptr);
     release_argument_list();
     clear_status_line();
@@ -202,5 +203,5 @@ int run_print_mode(int argc, char** argv)
         print_json();
     else
         print_texts();
-    return print_window.had_failure ? 1 : 0;
+    return terminal.had_failure ? 1 : 0;
 }

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"

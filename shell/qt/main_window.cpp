@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "core/drop.h"
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
@@ -126,7 +126,7 @@ void write_enabled(void*, int control, bool enabled)
     write_to_window(WindowWrite{control, nullptr, enabled, false});
 }
 
-const MainWindow qt_main_window = {nullptr, write_text, write_enabled};
+const WindowPort qt_main_window = {nullptr, write_text, write_enabled};
 
 // The main window's template, in dialog units.
 constexpr int window_width = 185;
@@ -193,7 +193,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
     current_window = this;
-    store_main_window(&qt_main_window);
+    store_window_port(&qt_main_window);
 
     files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
     folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));
@@ -344,7 +344,7 @@ void MainWindowWidget::end_window()
     ended_ = true;
     if (current_window == this) {
         current_window = nullptr;
-        store_main_window(nullptr);
+        store_window_port(nullptr);
     }
     emit ended();
 }

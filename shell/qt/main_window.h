@@ -1,6 +1,6 @@
 // The main window on Qt: the four result fields, the status line, On Top,
 // About, Reset and Quit, and the drop target. Workers write to it through the
-// core's MainWindow record; each write is carried out on the window's thread.
+// core's window port; each write is carried out on the window's thread.
 #pragma once
 
 #include <QWidget>

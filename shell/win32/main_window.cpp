@@ -8,7 +8,7 @@
 #include <shellapi.h>
 
 #include "core/drop.h"
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
@@ -32,7 +32,7 @@ void set_dialog_enabled(void* window, int control, bool enabled)
 }
 
 // The window as the core writes to it; its handle is set at creation.
-MainWindow window_record = {nullptr, set_dialog_text, set_dialog_enabled};
+WindowPort window_record = {nullptr, set_dialog_text, set_dialog_enabled};
 
 void place_on_top(HWND window, bool on_top)
 {
@@ -44,7 +44,7 @@ void create_window(HWND window)
 {
     main_window_handle.store(window, std::memory_order_release);
     window_record.handle = window;
-    store_main_window(&window_record);
+    store_window_port(&window_record);
 
     add_tooltip(IDC_FILES_FIELD, "R = Read-Only, S = System, H = Hidden");
     add_tooltip(IDC_FOLDERS_FIELD, "Depth is max relative / absolute folder nesting depth");
@@ -113,7 +113,7 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     case WM_DESTROY:
         // Workers that are still running or waiting then write nowhere.
-        store_main_window(nullptr);
+        store_window_port(nullptr);
         main_window_handle.store(nullptr, std::memory_order_release);
         return FALSE;
     default:

@@ -19,7 +19,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/main_window.h"
+#include "core/failure_report.h"
+#include "core/window_port.h"
 #include "core/tally.h"
 #include "core/walk.h"
 #include "resources/control_ids.h"
@@ -400,10 +401,10 @@ TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
     tree.folder("elsewhere");
     tree.file("elsewhere/bait", 99);
     SwapOnEntry swap{"/victim", tree.path("top/victim"), tree.path("moved"), tree.path("elsewhere"), false};
-    const MainWindow window{&swap, swap_when_entered, [](void*, int, bool) {}};
-    store_main_window(&window);
+    const WindowPort window{&swap, swap_when_entered, [](void*, int, bool) {}};
+    store_window_port(&window);
     scan_path(tree.path("top"));
-    store_main_window(nullptr);
+    store_window_port(nullptr);
 
     ASSERT_TRUE(swap.swapped);
     EXPECT_EQ(tally.folder_count, 2u);

@@ -20,7 +20,7 @@
 
 #include "core/drop.h"
 #include "core/file_system.h"
-#include "core/main_window.h"
+#include "core/failure_report.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
@@ -40,7 +40,7 @@ void quiet_set_enabled(void*, int control, bool enabled)
     // A worker stopped here holds scan_lock until the process ends.
     if (stop_in_window.exchange(0) != 0) sem_wait(&never_posted);
 }
-const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
+const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {
@@ -50,7 +50,7 @@ const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
     sem_init(&first_worker_in, 0, 0);
     sem_init(&never_posted, 0, 0);
     stop_in_window = variant == 2;
-    store_main_window(&quiet_window);
+    store_window_port(&quiet_window);
 
     char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};
     store_argument_list(4, block, [](char** args) { delete[] args; });

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/threads.h"
 #include "resources/control_ids.h"
@@ -34,7 +34,7 @@ void quiet_set_enabled(void*, int control, bool enabled)
     // A worker stopped here holds scan_lock until the process ends.
     if (InterlockedExchange(&stop_in_window, 0) != 0) WaitForSingleObject(never_set, INFINITE);
 }
-const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
+const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {
@@ -45,7 +45,7 @@ const MainWindow quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
     never_set = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stop_in_window = variant == 2;
     init_scan_lock();
-    store_main_window(&quiet_window);
+    store_window_port(&quiet_window);
 
     char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};
     store_argument_list(4, block, [](char** args) { delete[] args; });

@@ -13,7 +13,8 @@
 
 #include "core/drop.h"
 #include "core/file_system.h"
-#include "core/main_window.h"
+#include "core/failure_report.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
@@ -67,7 +67,7 @@ void stress_set_enabled(void*, int control, bool enabled)
     stress.hold_changed.wait(hold, [] { return !stress.holding; });
 }
 
-const MainWindow stress_window = {nullptr, stress_set_text, stress_set_enabled};
+const WindowPort stress_window = {nullptr, stress_set_text, stress_set_enabled};
 
 void press_reset()
 {
@@ -115,7 +115,7 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
     set_number_format(",", ".");
     init_scan_lock();
     reset_tally();
-    store_main_window(&stress_window);
+    store_window_port(&stress_window);
     unsigned started = 0;
     unsigned quits = 0;
 
@@ -141,7 +141,7 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
                 std::unique_lock<std::mutex> hold(stress.hold_mutex);
                 stress.hold_changed.wait(hold, [] { return stress.holding; });
             }
-            store_main_window(nullptr);
+            store_window_port(nullptr);
             {
                 std::lock_guard<std::mutex> hold(stress.hold_mutex);
                 stress.holding = false;
@@ -157,7 +157,7 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
             stress.ready_total = started;
             stress.ready_since_reset = 0;
             reset_tally();
-            store_main_window(&stress_window);
+            store_window_port(&stress_window);
             continue;
         }
         wait_for_workers();
@@ -175,6 +175,6 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
             EXPECT_EQ(stress.files_text, "0") << name;
         }
     }
-    store_main_window(nullptr);
+    store_window_port(nullptr);
     printf("%u requests, %u effective resets, %u quits\n", started, stress.resets, quits);
 }

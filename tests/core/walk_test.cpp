@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file_system.h"
-#include "core/main_window.h"
+#include "core/failure_report.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "core/file_system.h"
-#include "core/main_window.h"
+#include "core/failure_report.h"
 #include "core/tally.h"
 #include "core/walk.h"
 #include "tests/fuzz/fake_file_system.h"

@@ -31,12 +31,12 @@ void record_enabled(void*, int control, bool enabled)
 RecordingWindow::RecordingWindow() : window_{this, record_text, record_enabled}
 {
     clear();
-    store_main_window(&window_);
+    store_window_port(&window_);
 }
 
 RecordingWindow::~RecordingWindow()
 {
-    store_main_window(nullptr);
+    store_window_port(nullptr);
 }
 
 std::vector<WindowEvent> RecordingWindow::events() const

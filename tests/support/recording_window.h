@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/main_window.h"
+#include "core/window_port.h"
 
 struct WindowEvent {
     enum Kind { text, enabled, disabled } kind;
@@ -27,7 +27,7 @@ public:
     void clear();
 
 private:
-    MainWindow window_;
+    WindowPort window_;
 };
 
 // Runs a drop of `paths` through a worker and waits until it has finished.

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/main_window.h"
+#include "core/failure_report.h"
 #include "tests/support/temp_tree.h"
 
 struct RecordedFailure {

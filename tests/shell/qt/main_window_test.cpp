@@ -20,7 +20,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/main_window.h"
+#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
