@@ -5,10 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "core/window_port.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "text/summary.h"
 
@@ -111,6 +111,8 @@ unsigned run_scan_request(ScanRequest* request)
         count_drop(request->drop);
     else
         count_arguments();
+    // No progress of this request may land after its "Ready".
+    withdraw_progress();
     set_control_text(IDC_STATUS_LINE, "Ready");
     refresh_summary();
     enable_control(IDC_RESET_BUTTON, true);

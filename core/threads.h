@@ -25,6 +25,10 @@ bool start_worker(WorkerBody body, void* argument);
 // Waits until every worker started so far has returned.
 void wait_for_workers();
 
+// As wait_for_workers, for at most about `milliseconds`: returns whether every
+// worker has returned.
+bool wait_for_workers_for(unsigned milliseconds);
+
 // Makes each worker started from now on keep its own table of open files,
 // where the platform shares one between threads (Linux): a walk's queries
 // relative to a folder's descriptor then skip the reference counting a shared

@@ -1,6 +1,7 @@
 // scan_lock and worker threads on POSIX threads.
 #include <pthread.h>
 #include <sched.h>
+#include <time.h>
 
 #include <new>
 
@@ -91,6 +92,26 @@ void wait_for_workers()
     pthread_mutex_lock(&workers_mutex);
     while (workers_running != 0) pthread_cond_wait(&workers_done, &workers_mutex);
     pthread_mutex_unlock(&workers_mutex);
+}
+
+bool wait_for_workers_for(unsigned milliseconds)
+{
+    // The condition's clock is the wall clock; a jump in it only makes one
+    // wait shorter or longer.
+    timespec deadline;
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += milliseconds / 1000;
+    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000;
+    if (deadline.tv_nsec >= 1000000000) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1000000000;
+    }
+    pthread_mutex_lock(&workers_mutex);
+    while (workers_running != 0 &&
+           pthread_cond_timedwait(&workers_done, &workers_mutex, &deadline) == 0) {}
+    const bool all_ended = workers_running == 0;
+    pthread_mutex_unlock(&workers_mutex);
+    return all_ended;
 }
 
 void give_workers_own_file_tables()

@@ -100,5 +100,16 @@ void wait_for_workers()
     ReleaseSRWLockExclusive(&workers_lock);
 }
 
+bool wait_for_workers_for(unsigned milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    AcquireSRWLockExclusive(&workers_lock);
+    for (ULONGLONG now = GetTickCount64(); workers_running != 0 && now < deadline; now = GetTickCount64())
+        SleepConditionVariableSRW(&workers_done, &workers_lock, static_cast<DWORD>(deadline - now), 0);
+    const bool all_ended = workers_running == 0;
+    ReleaseSRWLockExclusive(&workers_lock);
+    return all_ended;
+}
+
 // Handles belong to the process on Windows: nothing to separate.
 void give_workers_own_file_tables() {}

@@ -7,7 +7,6 @@
 #include "core/file_system.h"
 #include "core/tally.h"
 #include "core/window_port.h"
-#include "resources/control_ids.h"
 
 namespace {
 
@@ -164,8 +163,8 @@ void shorten_status_text(char* out, const char* rel, uint32_t n, bool whole_char
 
 void show_progress()
 {
-    char status[56];
+    char status[progress_text_size];
     const char* rel = scan_cursor.path + scan_cursor.base_len;
     shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)), paths_are_utf8());
-    set_control_text(IDC_STATUS_LINE, status);
+    post_progress(status);
 }

@@ -9,7 +9,7 @@
 //                for the item's attributes; a file is counted on the spot, a
 //                folder has its attribute counters raised and is walked
 //   walk_folder: counts the folder at entry (so one that cannot be listed
-//                still counts), shows its relative path in the status line,
+//                still counts), posts its relative path as progress,
 //                raises the depth and path maxima, appends a separator, and
 //                for each listed entry writes the name after that separator
 //                (the name slot), asks for its attributes and counts it as a
@@ -37,9 +37,11 @@ void scan_item();
 // followed by one separator.
 void walk_folder();
 
-// Writes the path of the folder being entered, relative to the top-level item
+// Posts the path of the folder being entered, relative to the top-level item
 // and shortened to 25 bytes, "..." and 25 bytes when it has 54 bytes or more,
-// into the status line. Cuts fall between characters where paths are UTF-8.
+// as the status line's progress: the window shows the latest one at its own
+// pace, and the walk never waits for it. Cuts fall between characters where
+// paths are UTF-8.
 void show_progress();
 
 // The status text for `rel` (n bytes) as show_progress builds it, into `out`

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/window_port.h"
 #include "core/tally.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "text/number_format.h"
 

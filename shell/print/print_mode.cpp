@@ -1,19 +1,20 @@
-// The terminal mode. Its "window" keeps the four result texts for printing
-// and shows the status text on one line of standard error while a scan runs,
-// when standard error is a terminal.
+// The terminal mode: counts the named paths as one argument request, keeps
+// the four result texts the request writes for printing, and shows the folder
+// being entered on one line of standard error while it runs, when standard
+// error is a terminal.
 #include "shell/print/print_mode.h"
 
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "core/failure_report.h"
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
 #include "text/number_format.h"
@@ -39,11 +40,14 @@ struct TerminalState {
     char results[4][summary_text_size];  // files, folders, size, longest path
     bool show_status;
     bool status_shown;
-    timespec last_status;
     bool had_failure;
 };
 
 TerminalState terminal;
+
+// Whole lines on standard error: the progress line, drawn by the main thread,
+// and the failure messages of the worker never cut into each other.
+std::mutex terminal_mutex;
 
 // Control characters in a name must not steer the terminal.
 void write_visible(FILE* stream, const char* text, size_t len)
@@ -54,6 +58,7 @@ void write_visible(FILE* stream, const char* text, size_t len)
     }
 }
 
+// Caller holds terminal_mutex.
 void clear_status_line()
 {
     if (!terminal.status_shown) return;
@@ -62,43 +67,35 @@ void clear_status_line()
     terminal.status_shown = false;
 }
 
-// About ten times a second at most.
-bool status_due()
+// Draws the folder being entered, when one was posted since the last call.
+void show_status_line()
 {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    const long long elapsed_ms = (now.tv_sec - terminal.last_status.tv_sec) * 1000LL +
-                                 (now.tv_nsec - terminal.last_status.tv_nsec) / 1000000;
-    if (elapsed_ms < 100) return false;
-    terminal.last_status = now;
-    return true;
-}
-
-void terminal_set_text(void*, int control, const char* text)
-{
-    if (control >= IDC_FILES_FIELD && control <= IDC_PATH_FIELD) {
-        snprintf(terminal.results[control - IDC_FILES_FIELD], summary_text_size, "%s", text);
-        return;
-    }
-    if (control != IDC_STATUS_LINE || !terminal.show_status) return;
-    if (strcmp(text, "Ready") == 0) {
-        clear_status_line();
-        return;
-    }
-    if (!status_due()) return;
+    char text[progress_text_size];
+    if (!take_progress(text)) return;
+    const std::lock_guard<std::mutex> hold(terminal_mutex);
     fputs("\r\033[K", stderr);
     write_visible(stderr, text, strlen(text));
     fflush(stderr);
     terminal.status_shown = true;
 }
 
+// The four result texts are kept for printing. The status line's "Ready" is
+// not needed: the main thread sees the request end when its worker does.
+void terminal_set_text(void*, int control, const char* text)
+{
+    if (control >= IDC_FILES_FIELD && control <= IDC_PATH_FIELD)
+        snprintf(terminal.results[control - IDC_FILES_FIELD], summary_text_size, "%s", text);
+}
+
 void terminal_set_enabled(void*, int, bool) {}
 
-const WindowPort terminal_port = {nullptr, terminal_set_text, terminal_set_enabled};
+// Progress is taken by the main thread on its own clock: no wake-up needed.
+const WindowPort terminal_port = {nullptr, terminal_set_text, terminal_set_enabled, nullptr};
 
 void print_failure(ScanFailure failure, const char* path, size_t path_len, const char* name,
                    int error)
 {
+    const std::lock_guard<std::mutex> hold(terminal_mutex);
     clear_status_line();
     fputs(failure == ScanFailure::cannot_list ? "heapwise: cannot list folder '" : "heapwise: cannot read '",
           stderr);
@@ -181,7 +178,6 @@ int run_print_mode(int argc, char** argv)
     // This thread only waits while the worker walks.
     give_workers_own_file_tables();
     terminal.show_status = isatty(STDERR_FILENO) == 1;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &terminal.last_status);
     store_argument_list(count, args, [](char** block) { delete[] block; });
     store_failure_report(print_failure);
     store_window_port(&terminal_port);
@@ -192,12 +188,19 @@ int run_print_mode(int argc, char** argv)
         fputs("heapwise: cannot start a worker thread\n", stderr);
         terminal.had_failure = true;
     }
+    // The progress line about ten times a second, while the worker walks.
+    constexpr unsigned status_interval_ms = 100;
+    if (terminal.show_status)
+        while (!wait_for_workers_for(status_interval_ms)) show_status_line();
     wait_for_workers();
 
     store_window_port(nullptr);
     store_failure_report(nullptr);
     release_argument_list();
-    clear_status_line();
+    {
+        const std::lock_guard<std::mutex> hold(terminal_mutex);
+        clear_status_line();
+    }
 
     if (json)
         print_json();

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
 #include "text/number_format.h"

@@ -1,6 +1,6 @@
 // The main window's controls and handlers, and how the core's writes from
-// worker threads reach it: each becomes an event served on the window thread
-// while the worker waits.
+// worker threads reach it: each becomes an event served on the window thread,
+// the synchronous ones while the worker waits, progress without waiting.
 #include "shell/qt/main_window.h"
 
 #include <QCheckBox>
@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -26,9 +27,9 @@
 #include <vector>
 
 #include "core/drop.h"
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/dialog_units.h"
@@ -36,9 +37,9 @@
 
 namespace {
 
-// One write of a worker, handed to the window thread. The worker fills it,
-// posts it and sleeps until the window thread marks it done; both sides touch
-// it only under write_mutex.
+// One synchronous write of a worker, handed to the window thread. The worker
+// fills it, posts it and sleeps until the window thread marks it done; both
+// sides touch it only under write_mutex.
 struct WindowWrite {
     int control;
     const char* text;  // null for enabling or disabling
@@ -50,6 +51,8 @@ std::mutex write_mutex;
 std::condition_variable write_served;
 
 const QEvent::Type window_write_event = static_cast<QEvent::Type>(QEvent::User + 1);
+// Progress was posted: take it. The worker that posts it does not wait.
+const QEvent::Type progress_event = static_cast<QEvent::Type>(QEvent::User + 2);
 
 class WindowWriteEvent : public QEvent {
 public:
@@ -69,16 +72,28 @@ void carry_out(const WindowWrite& write)
         current_window->set_control_enabled(write.control, write.enabled);
 }
 
-// Receives the workers' writes on the window thread. Made with the first
-// window and kept for the rest of the process, so a worker's write always has
-// a receiver, even once its window has gone.
+// Receives the workers' writes and progress on the window thread. Made with
+// the first window and kept for the rest of the process, so a worker's write
+// always has a receiver, even once its window has gone.
 class WindowThreadRelay : public QObject {
 public:
-    // The event, too, is read only under write_mutex: the worker made it,
+    WindowThreadRelay()
+    {
+        progress_timer_.setSingleShot(true);
+        progress_timer_.setInterval(progress_interval_ms);
+        QObject::connect(&progress_timer_, &QTimer::timeout, this, &WindowThreadRelay::look_at_progress);
+    }
+
+    // The events, too, are read only under write_mutex: a worker made them,
     // and Qt's own hand-over is invisible to ThreadSanitizer.
     bool event(QEvent* event) override
     {
         std::unique_lock<std::mutex> hold(write_mutex);
+        if (event->type() == progress_event) {
+            hold.unlock();
+            look_at_progress();
+            return true;
+        }
         if (event->type() != window_write_event) {
             hold.unlock();
             return QObject::event(event);
@@ -90,6 +105,19 @@ public:
         write_served.notify_all();
         return true;
     }
+
+private:
+    // Shows the latest progress, then looks again after the interval while
+    // there is more.
+    void look_at_progress()
+    {
+        char text[progress_text_size];
+        if (!take_progress(text)) return;
+        if (!current_window.isNull()) current_window->show_control_text(IDC_STATUS_LINE, text);
+        progress_timer_.start();
+    }
+
+    QTimer progress_timer_;
 };
 
 std::atomic<WindowThreadRelay*> relay{nullptr};
@@ -126,7 +154,14 @@ void write_enabled(void*, int control, bool enabled)
     write_to_window(WindowWrite{control, nullptr, enabled, false});
 }
 
-const WindowPort qt_main_window = {nullptr, write_text, write_enabled};
+// Wakes the window thread and returns at once.
+void progress_posted(void*)
+{
+    const std::lock_guard<std::mutex> hold(write_mutex);
+    QCoreApplication::postEvent(relay.load(std::memory_order_acquire), new QEvent(progress_event));
+}
+
+const WindowPort qt_window_port = {nullptr, write_text, write_enabled, progress_posted};
 
 // The main window's template, in dialog units.
 constexpr int window_width = 185;
@@ -193,7 +228,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
     current_window = this;
-    store_window_port(&qt_main_window);
+    store_window_port(&qt_window_port);
 
     files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
     folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));

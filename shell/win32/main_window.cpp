@@ -8,9 +8,9 @@
 #include <shellapi.h>
 
 #include "core/drop.h"
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "shell/win32/about_box.h"
 #include "text/summary.h"
@@ -31,8 +31,31 @@ void set_dialog_enabled(void* window, int control, bool enabled)
     EnableWindow(GetDlgItem(static_cast<HWND>(window), control), enabled ? TRUE : FALSE);
 }
 
+// Progress was posted: take it (and the timer that looks again).
+constexpr UINT progress_message = WM_APP + 1;
+constexpr UINT_PTR progress_timer = 1;
+
+// Wakes the window thread and returns at once.
+void progress_posted(void* window)
+{
+    PostMessageA(static_cast<HWND>(window), progress_message, 0, 0);
+}
+
+// Shows the latest progress, then looks again after the interval while there
+// is more.
+void look_at_progress(HWND window)
+{
+    char text[progress_text_size];
+    if (!take_progress(text)) {
+        KillTimer(window, progress_timer);
+        return;
+    }
+    SetDlgItemTextA(window, IDC_STATUS_LINE, text);
+    SetTimer(window, progress_timer, progress_interval_ms, nullptr);
+}
+
 // The window as the core writes to it; its handle is set at creation.
-WindowPort window_record = {nullptr, set_dialog_text, set_dialog_enabled};
+WindowPort window_record = {nullptr, set_dialog_text, set_dialog_enabled, progress_posted};
 
 void place_on_top(HWND window, bool on_top)
 {
@@ -108,6 +131,13 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     case WM_COMMAND:
         return command(window, LOWORD(wParam));
+    case progress_message:
+        look_at_progress(window);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != progress_timer) return FALSE;
+        look_at_progress(window);
+        return TRUE;
     case WM_DROPFILES:
         start_drop_request(reinterpret_cast<Drop*>(wParam));
         return FALSE;

@@ -20,10 +20,9 @@
 #include <gtest/gtest.h>
 
 #include "core/failure_report.h"
-#include "core/window_port.h"
 #include "core/tally.h"
 #include "core/walk.h"
-#include "resources/control_ids.h"
+#include "core/window_port.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/temp_tree.h"
 
@@ -379,19 +378,22 @@ TEST_F(FsPosixTest, TopLevelLinkIsFollowed)
 }
 
 // A folder replaced by a link between its query and its opening must not be
-// walked through the link. The window's status write, made just before the
-// folder is opened, does the swap.
+// walked through the link. The progress posted as the walk enters it, just
+// before the folder is opened, does the swap.
 struct SwapOnEntry {
     std::string status, folder, moved_to, link_target;
     bool swapped;
 };
 
-void swap_when_entered(void* handle, int control, const char* text)
+void swap_when_entered(void* handle)
 {
     auto* swap = static_cast<SwapOnEntry*>(handle);
-    if (control != IDC_STATUS_LINE || swap->status != text || swap->swapped) return;
-    swap->swapped = rename(swap->folder.c_str(), swap->moved_to.c_str()) == 0 &&
-                    symlink(swap->link_target.c_str(), swap->folder.c_str()) == 0;
+    char text[progress_text_size];
+    while (take_progress(text)) {
+        if (swap->status != text || swap->swapped) continue;
+        swap->swapped = rename(swap->folder.c_str(), swap->moved_to.c_str()) == 0 &&
+                        symlink(swap->link_target.c_str(), swap->folder.c_str()) == 0;
+    }
 }
 
 TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
@@ -401,7 +403,7 @@ TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
     tree.folder("elsewhere");
     tree.file("elsewhere/bait", 99);
     SwapOnEntry swap{"/victim", tree.path("top/victim"), tree.path("moved"), tree.path("elsewhere"), false};
-    const WindowPort window{&swap, swap_when_entered, [](void*, int, bool) {}};
+    const WindowPort window{&swap, [](void*, int, const char*) {}, [](void*, int, bool) {}, swap_when_entered};
     store_window_port(&window);
     scan_path(tree.path("top"));
     store_window_port(nullptr);

@@ -19,8 +19,8 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/file_system.h"
 #include "core/failure_report.h"
+#include "core/file_system.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"

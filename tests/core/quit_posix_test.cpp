@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/window_port.h"
 #include "core/requests.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
 
@@ -40,7 +40,7 @@ void quiet_set_enabled(void*, int control, bool enabled)
     // A worker stopped here holds scan_lock until the process ends.
     if (stop_in_window.exchange(0) != 0) sem_wait(&never_posted);
 }
-const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
+const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nullptr};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {

@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
 
@@ -34,7 +34,7 @@ void quiet_set_enabled(void*, int control, bool enabled)
     // A worker stopped here holds scan_lock until the process ends.
     if (InterlockedExchange(&stop_in_window, 0) != 0) WaitForSingleObject(never_set, INFINITE);
 }
-const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled};
+const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nullptr};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {

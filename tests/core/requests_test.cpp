@@ -12,14 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/file_system.h"
 #include "core/failure_report.h"
-#include "core/window_port.h"
+#include "core/file_system.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/scan_hold.h"
 #include "tests/support/temp_tree.h"
 #include "text/summary.h"
 
@@ -138,6 +139,39 @@ TEST_F(RequestsTest, DropWritesProgressThenReadyThenResultsInsideDisabledReset)
     const std::string sep(1, path_separator);
     EXPECT_EQ(requests[0].progress, (std::vector<std::string>{"", sep + "a", sep + "b"}));
     EXPECT_EQ(requests[0].results, tree_texts(1));
+}
+
+// A window slow to look at progress: woken, it takes the text only when the
+// test does. It is told once however many folders are entered, finds the
+// latest, and finds nothing of a request once that request has written
+// "Ready".
+std::atomic<int> progress_wakes{0};
+
+TEST_F(RequestsTest, ProgressWakesTheWindowOnceGivesTheLatestAndNothingAfterReady)
+{
+    const WindowPort slow{nullptr, [](void*, int, const char*) {}, [](void*, int, bool) {},
+                          [](void*) { ++progress_wakes; }};
+    store_window_port(&slow);
+    progress_wakes = 0;
+    const std::string sep(1, path_separator);
+    char text[progress_text_size];
+    {
+        ScanHold hold;
+        const char* paths[] = {tree.root().c_str(), missing_path};
+        start_drop_request(make_drop(paths, 2));
+        while (!hold.held()) std::this_thread::yield();
+        EXPECT_EQ(progress_wakes, 1);
+        ASSERT_TRUE(take_progress(text));
+        EXPECT_TRUE(text == sep + "a" || text == sep + "b") << text;
+        EXPECT_FALSE(take_progress(text));
+        hold.release();
+        wait_for_workers();
+    }
+    // Not looked at before its "Ready": that request's progress is gone.
+    run_drop({tree.root()});
+    EXPECT_EQ(progress_wakes, 2);
+    EXPECT_FALSE(take_progress(text)) << "shown after \"Ready\": " << text;
+    store_window_port(nullptr);
 }
 
 TEST_F(RequestsTest, DropOfZeroItemsStillEndsWithReadyAndResults)

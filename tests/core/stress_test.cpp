@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "core/drop.h"
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
 #include "text/number_format.h"
@@ -67,7 +67,7 @@ void stress_set_enabled(void*, int control, bool enabled)
     stress.hold_changed.wait(hold, [] { return !stress.holding; });
 }
 
-const WindowPort stress_window = {nullptr, stress_set_text, stress_set_enabled};
+const WindowPort stress_window = {nullptr, stress_set_text, stress_set_enabled, nullptr};
 
 void press_reset()
 {

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/file_system.h"
 #include "core/failure_report.h"
+#include "core/file_system.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/file_system.h"
 #include "core/failure_report.h"
+#include "core/file_system.h"
 #include "core/tally.h"
 #include "core/walk.h"
 #include "tests/fuzz/fake_file_system.h"

@@ -8,6 +8,7 @@
 #include "core/drop.h"
 #include "core/requests.h"
 #include "core/threads.h"
+#include "resources/control_ids.h"
 
 namespace {
 
@@ -26,9 +27,17 @@ void record_enabled(void*, int control, bool enabled)
     recorded.push_back({enabled ? WindowEvent::enabled : WindowEvent::disabled, control, {}});
 }
 
+// A window that looks at once: every folder's progress is recorded as a
+// status-line text, in the order posted.
+void record_progress(void*)
+{
+    char text[progress_text_size];
+    while (take_progress(text)) record_text(nullptr, IDC_STATUS_LINE, text);
+}
+
 }  // namespace
 
-RecordingWindow::RecordingWindow() : window_{this, record_text, record_enabled}
+RecordingWindow::RecordingWindow() : window_{this, record_text, record_enabled, record_progress}
 {
     clear();
     store_window_port(&window_);

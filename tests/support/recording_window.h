@@ -1,4 +1,5 @@
-// A main window for tests that records every write made through it.
+// A main window for tests that records every write made through it, and
+// every progress text as a write to the status line.
 #pragma once
 
 #include <string>

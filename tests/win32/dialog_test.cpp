@@ -17,10 +17,12 @@
 
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/winmain.h"
+#include "tests/support/scan_hold.h"
 #include "tests/win32/dialog_support.h"
 #include "text/summary.h"
 
@@ -426,6 +428,29 @@ TEST(MainWindow, DropIsCountedOnAWorkerAndReleased)
         EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
         // The worker let go of the drop: its block is freed.
         EXPECT_TRUE(wait_until([drop] { return GlobalFlags(drop) == GMEM_INVALID_HANDLE; }));
+    });
+}
+
+TEST(MainWindow, StatusLineNamesAFolderOfTheRunningScanThenStaysReady)
+{
+    TempFolder temp;
+    make_sample_tree(temp, "progress");
+    const std::string top = temp.path("progress");
+    run_with_driver(program_line, [&](HWND dialog) {
+        // The worker walks the tree, then stops at the missing path, still
+        // holding the lock: the scan is running.
+        ScanHold hold;
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top, missing_path})), 0);
+        ASSERT_TRUE(wait_until([&] { return hold.held(); }));
+        EXPECT_TRUE(wait_until([&] { return control_text(dialog, IDC_STATUS_LINE) == "\\sub\\deeper"; }))
+            << control_text(dialog, IDC_STATUS_LINE);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_RESET_BUTTON)));
+        EXPECT_EQ(shown(dialog), zero_texts());
+        hold.release();
+        ASSERT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
+        // Nothing of that scan lands after its "Ready".
+        Sleep(5 * progress_interval_ms);
+        EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "Ready");
     });
 }
 

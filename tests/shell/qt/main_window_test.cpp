@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,13 +21,14 @@
 #include <memory>
 #include <vector>
 
-#include "core/window_port.h"
 #include "core/requests.h"
 #include "core/tally.h"
+#include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
 #include "tests/shell/qt/qt_test_support.h"
+#include "tests/support/scan_hold.h"
 #include "text/number_format.h"
 
 namespace {
@@ -49,6 +51,13 @@ QList<QString> field_texts(const MainWindowWidget& window)
 }
 
 const QList<QString> zero_texts = {"0", "0  (depth 0 / 0)", "0 bytes  (0.0 KB)", "0 / 0"};
+
+// The relative text of a folder of `wide_`: "/7" or "/7/x".
+bool names_a_folder_of_wide(const QString& status)
+{
+    static const QRegularExpression folder(QStringLiteral("^/\\d+(/x)?$"));
+    return folder.match(status).hasMatch();
+}
 
 bool scan_finished(const MainWindowWidget& window)
 {
@@ -340,22 +349,27 @@ private slots:
         QCOMPARE(field_texts(window), zero_texts);
     }
 
-    // Drops arriving while a scan runs wait for it and are counted after it.
+    // Drops arriving while a scan runs wait for it and are counted after it;
+    // meanwhile the status line names a folder of the running scan.
     void drops_while_a_scan_runs()
     {
         MainWindowWidget window;
-        QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(wide_)}));
-        // Reset disabled and no results yet: the first worker holds scan_lock
-        // for its 801 folders. Until this thread serves events again it waits
-        // inside its next write, still holding the lock.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !window.control(IDC_RESET_BUTTON)->isEnabled() && text_of(window, IDC_FILES_FIELD) == "0",
-            test_deadline_ms);
+        ScanHold hold;
+        QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(wide_), QUrl::fromLocalFile(missing_path)}));
+        // The first worker walked its folders and stopped at the missing
+        // path, holding scan_lock: Reset disabled, no results yet.
+        QTRY_VERIFY_WITH_TIMEOUT(hold.held(), test_deadline_ms);
+        QTRY_VERIFY_WITH_TIMEOUT(names_a_folder_of_wide(text_of(window, IDC_STATUS_LINE)), test_deadline_ms);
+        QVERIFY(!window.control(IDC_RESET_BUTTON)->isEnabled());
+        QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("0"));
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(tree_)}));
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(loose_)}));
+        hold.release();
         QVERIFY(wait_for_all_workers());
+        // Nothing of those scans lands after their "Ready".
+        QTest::qWait(5 * progress_interval_ms);
         QVERIFY(scan_finished(window));
-        QCOMPARE(field_texts(window), printed_texts({wide_, tree_, loose_}));
+        QCOMPARE(field_texts(window), printed_texts({wide_, missing_path, tree_, loose_}));
         QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("4  (H)"));
     }
 
@@ -382,12 +396,14 @@ private slots:
         auto window = std::make_unique<MainWindowWidget>();
         QSignalSpy ended(window.get(), &MainWindowWidget::ended);
         window->show();
-        QVERIFY(drop_urls(window.get(), {QUrl::fromLocalFile(wide_)}));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->control(IDC_RESET_BUTTON)->isEnabled(), test_deadline_ms);
+        ScanHold hold;
+        QVERIFY(drop_urls(window.get(), {QUrl::fromLocalFile(wide_), QUrl::fromLocalFile(missing_path)}));
+        QTRY_VERIFY_WITH_TIMEOUT(hold.held(), test_deadline_ms);
         QVERIFY(drop_urls(window.get(), {QUrl::fromLocalFile(wide_)}));
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QCOMPARE(ended.count(), 1);
         const QString status = text_of(*window, IDC_STATUS_LINE);
+        hold.release();
         QCoreApplication::processEvents();  // a few writes are served, and dropped
         QCOMPARE(text_of(*window, IDC_STATUS_LINE), status);
         window.reset();

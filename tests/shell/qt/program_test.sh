@@ -15,9 +15,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 mkdir -p "$scratch/tree/sub" "$scratch/big"
 printf 'abc' >"$scratch/tree/a"
 printf 'hidden' >"$scratch/tree/sub/.h"
-# 20,000 folders: each is one synchronous write to the window, so the scan is
-# still running when the window is told to quit.
-mkdir -p "$scratch"/big/{1..100}/{1..100}/x
+# A tree of 1,000 folders named 2,000 times: a scan that takes half a minute
+# or more, so it is still running when the window is told to quit.
+mkdir -p "$scratch"/big/{1..10}/{1..100}
+long_scan=()
+for _ in $(seq 2000); do long_scan+=("$scratch/big"); done
 
 # No display: the terminal mode, exactly as --print.
 expected=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --print "$scratch/tree")
@@ -71,7 +73,7 @@ wait "$pid" || status=$?
 [[ $status == 0 ]] || fail "on top: exit code $status"
 for way in escape alt-q; do
     unset QT_QPA_PLATFORM
-    timeout 120 "$program" "$scratch/big" &
+    timeout 120 "$program" "${long_scan[@]}" &
     pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
         fail "$way: no window appeared"
