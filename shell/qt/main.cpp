@@ -3,73 +3,17 @@
 // command line.
 #include <unistd.h>
 
-#include <QApplication>
-#include <QByteArray>
+#include <QCoreApplication>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "core/requests.h"
-#include "core/tally.h"
-#include "core/threads.h"
-#include "core/window_port.h"
-#include "shell/qt/about_box.h"
-#include "shell/qt/main_window.h"
-#include "text/number_format.h"
+#include "shell/qt/start_up.h"
 
-namespace {
-
-bool is_set(const char* name)
+int main(int argc, char** argv)
 {
-    const char* value = getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
-// Wayland lets no window keep itself above the others. Where X11 is there too
-// (XWayland), run through it so that On Top works, unless the user chose.
-bool choose_platform()
-{
-    if (is_set("QT_QPA_PLATFORM") || !is_set("DISPLAY")) return false;
-    setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
-    return true;
-}
-
-// The argument list is argv itself, less a first "--".
-int drop_options_end(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--") != 0) continue;
-        for (int j = i; j < argc; ++j) argv[j] = argv[j + 1];
-        return argc - 1;
-    }
-    return argc;
-}
-
-[[noreturn]] void run_window(int argc, char** argv)
-{
-    // Every argument is a path, so Qt is shown none of them.
-    static int qt_argc = 1;
-    static char* qt_argv[2] = {argv[0], nullptr};
-    const bool platform_chosen = choose_platform();
-    // Never destroyed: workers may still be using the window when it ends.
-    auto* application = new QApplication(qt_argc, qt_argv);
-    if (platform_chosen) unsetenv("QT_QPA_PLATFORM");  // not for programs started from here
-    QCoreApplication::setApplicationName(QStringLiteral("heapwise"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("heapwise"));
-    QApplication::setWindowIcon(heapwise_icon());
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    reset_tally();
-    load_number_format();
-    init_scan_lock();
-    store_argument_list(drop_options_end(argc, argv), argv, nullptr);
-
-    auto* window = new MainWindowWidget;
-    QObject::connect(window, &MainWindowWidget::ended, application, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    window->show();
-    application->exec();
+    start_window_program(argc, argv);
+    QCoreApplication::exec();
     release_argument_list();
 
     // Workers may still be walking, or waiting for a window thread that no
@@ -77,11 +21,4 @@ int drop_options_end(int argc, char** argv)
     // without running destructors under their feet.
     fflush(nullptr);
     _exit(0);
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    run_window(argc, argv);
 }

@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -62,6 +63,31 @@ public:
 
 // The window that writes reach; touched on the window thread only.
 QPointer<MainWindowWidget> current_window;
+
+// The core's writes made before the first window exists, kept under
+// write_mutex: the window program starts counting its command-line paths
+// while Qt itself starts, and the window, once made, shows what was written.
+struct EarlyWrites {
+    bool recording;
+    bool written[5];  // the four fields and the status line, in id order
+    char texts[5][summary_text_size];
+    bool reset_enabled;  // the only control the core enables or disables
+};
+
+EarlyWrites early;
+
+// Caller holds write_mutex.
+void record_early(const WindowWrite& write)
+{
+    if (write.text == nullptr) {
+        if (write.control == IDC_RESET_BUTTON) early.reset_enabled = write.enabled;
+        return;
+    }
+    if (write.control < IDC_FILES_FIELD || write.control > IDC_STATUS_LINE) return;
+    const int slot = write.control - IDC_FILES_FIELD;
+    snprintf(early.texts[slot], summary_text_size, "%s", write.text);
+    early.written[slot] = true;
+}
 
 void carry_out(const WindowWrite& write)
 {
@@ -106,37 +132,43 @@ public:
         return true;
     }
 
-private:
     // Shows the latest progress, then looks again after the interval while
     // there is more.
     void look_at_progress()
     {
         char text[progress_text_size];
-        if (!take_progress(text)) return;
-        if (!current_window.isNull()) current_window->show_control_text(IDC_STATUS_LINE, text);
+        if (current_window.isNull() || !take_progress(text)) return;
+        current_window->show_control_text(IDC_STATUS_LINE, text);
         progress_timer_.start();
     }
 
+private:
     QTimer progress_timer_;
 };
 
 std::atomic<WindowThreadRelay*> relay{nullptr};
 std::atomic<std::thread::id> window_thread{};
 
-// Carries out a write on the window thread and returns when it is done. The
-// window thread itself (Reset, the first display) writes directly. When the
+// Carries out a write on the window thread and returns when it is done, or
+// keeps it for the window while none exists yet. The window thread itself
+// (Reset, the first display) writes directly. When the
 // window thread has stopped serving events the worker waits for ever; the
 // program ends the process without waiting for its workers.
 void write_to_window(const WindowWrite& request)
 {
+    std::unique_lock<std::mutex> hold(write_mutex);
+    if (early.recording) {
+        record_early(request);
+        return;
+    }
     // (Asking Qt for the current thread would make it adopt every worker.)
     if (std::this_thread::get_id() == window_thread.load(std::memory_order_acquire)) {
+        hold.unlock();
         carry_out(request);
         return;
     }
     WindowWrite write = request;
     auto* event = new WindowWriteEvent(&write);
-    std::unique_lock<std::mutex> hold(write_mutex);
     write.done = false;
     hold.unlock();  // hands the write and its event over to the window thread
     QCoreApplication::postEvent(relay.load(std::memory_order_acquire), event);
@@ -154,14 +186,34 @@ void write_enabled(void*, int control, bool enabled)
     write_to_window(WindowWrite{control, nullptr, enabled, false});
 }
 
-// Wakes the window thread and returns at once.
+// Wakes the window thread and returns at once. Before there is a window,
+// the window looks when it is made.
 void progress_posted(void*)
 {
     const std::lock_guard<std::mutex> hold(write_mutex);
+    if (early.recording) return;
     QCoreApplication::postEvent(relay.load(std::memory_order_acquire), new QEvent(progress_event));
 }
 
 const WindowPort qt_window_port = {nullptr, write_text, write_enabled, progress_posted};
+
+// Makes `window` the one writes reach and shows what was written before it
+// existed; returns false when nothing was counted early.
+bool take_over_early_writes(MainWindowWidget* window)
+{
+    {
+        const std::lock_guard<std::mutex> hold(write_mutex);
+        if (!early.recording) return false;
+        early.recording = false;
+        for (int slot = 0; slot < 5; ++slot)
+            if (early.written[slot]) window->show_control_text(IDC_FILES_FIELD + slot, early.texts[slot]);
+        // Disabled while a request still uses the Tally: Reset stays sound.
+        window->set_control_enabled(IDC_RESET_BUTTON, early.reset_enabled);
+        current_window = window;
+    }
+    relay.load(std::memory_order_acquire)->look_at_progress();
+    return true;
+}
 
 // The main window's template, in dialog units.
 constexpr int window_width = 185;
@@ -196,6 +248,19 @@ QPushButton* make_button(QWidget* parent, const DialogUnits& units, const char* 
 
 }  // namespace
 
+void count_arguments_before_window()
+{
+    {
+        const std::lock_guard<std::mutex> hold(write_mutex);
+        early = EarlyWrites{};
+        early.recording = true;
+        early.reset_enabled = true;
+    }
+    store_window_port(&qt_window_port);
+    refresh_summary();
+    if (argument_list.count > 1) start_argument_request();
+}
+
 MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog)
 {
     setWindowTitle(QStringLiteral("Heapwise - Drop Files to Count"));
@@ -227,9 +292,6 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
         window_thread.store(std::this_thread::get_id(), std::memory_order_release);
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
-    current_window = this;
-    store_window_port(&qt_window_port);
-
     files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
     folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));
     path_field_->setToolTip(QStringLiteral("Max relative / absolute path length in characters"));
@@ -249,8 +311,12 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog
     });
     connect(quit_button_, &QPushButton::clicked, this, &QWidget::close);
 
-    refresh_summary();
-    if (argument_list.count > 1) start_argument_request();
+    if (!take_over_early_writes(this)) {
+        current_window = this;
+        store_window_port(&qt_window_port);
+        refresh_summary();
+        if (argument_list.count > 1) start_argument_request();
+    }
     setAcceptDrops(true);
 
     if (const QScreen* screen = this->screen())

@@ -10,14 +10,21 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+// Starts counting the argument list's paths before the first window (and Qt
+// itself) exists, so the walk overlaps the program's start: the core's writes
+// are kept, and the first window shows them when it is made instead of
+// starting the request itself. Call at most once, before any window is made.
+void count_arguments_before_window();
+
 class MainWindowWidget : public QWidget {
     Q_OBJECT
 
 public:
     // Builds the window (not yet shown) and makes it the core's main window:
-    // shows the Tally's texts, checks On Top and keeps the window above
-    // others, starts the argument request when the argument list names a
-    // path, and accepts drops. Only one window is the core's at a time; call
+    // shows the Tally's texts and starts the argument request when the
+    // argument list names a path (or, after count_arguments_before_window,
+    // shows what that request has written so far), checks On Top and keeps
+    // the window above others, and accepts drops. Only one window is the core's at a time; call
     // on the thread that runs the event loop.
     explicit MainWindowWidget(QWidget* parent = nullptr);
     ~MainWindowWidget() override;

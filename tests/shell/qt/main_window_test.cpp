@@ -388,6 +388,43 @@ private slots:
         release_argument_list();
     }
 
+    // The window program counts its paths before its window exists: a window
+    // made after that request ended shows its results at once, and one made
+    // while it runs keeps Reset disabled and shows its progress until it ends.
+    void paths_counted_before_the_window_exists()
+    {
+        static QByteArray program = "heapwise";
+        static QByteArray first = QFile::encodeName(tree_);
+        static QByteArray second = QFile::encodeName(loose_);
+        static QByteArray wide = QFile::encodeName(wide_);
+        static char* args[] = {program.data(), first.data(), second.data(), nullptr};
+        store_argument_list(3, args, nullptr);
+        count_arguments_before_window();
+        QVERIFY(wait_for_all_workers());
+        {
+            MainWindowWidget window;
+            QVERIFY(scan_finished(window));
+            QCOMPARE(field_texts(window), printed_texts({tree_, loose_}));
+        }
+        release_argument_list();
+
+        reset_tally();
+        static char* held_args[] = {program.data(), wide.data(), const_cast<char*>(missing_path), nullptr};
+        store_argument_list(3, held_args, nullptr);
+        ScanHold hold;
+        count_arguments_before_window();
+        QTRY_VERIFY_WITH_TIMEOUT(hold.held(), test_deadline_ms);
+        MainWindowWidget window;
+        QVERIFY(!window.control(IDC_RESET_BUTTON)->isEnabled());
+        QCOMPARE(field_texts(window), zero_texts);
+        QTRY_VERIFY_WITH_TIMEOUT(names_a_folder_of_wide(text_of(window, IDC_STATUS_LINE)), test_deadline_ms);
+        hold.release();
+        QVERIFY(wait_for_all_workers());
+        QVERIFY(scan_finished(window));
+        QCOMPARE(field_texts(window), printed_texts({wide_, missing_path}));
+        release_argument_list();
+    }
+
     // The window ends while one request walks and another waits: no write
     // reaches it any more, and the workers finish (or keep walking) safely
     // even once it is destroyed.
