@@ -20,7 +20,7 @@ done
 
 echo "=== desktop files ==="
 desktop-file-validate resources/heapwise.desktop
-appstreamcli validate --no-net --pedantic resources/org.example.heapwise.metainfo.xml
+appstreamcli validate --no-net --pedantic build/dev/generated/org.example.heapwise.metainfo.xml
 staged=$(mktemp -d)
 trap 'rm -rf "$staged"' EXIT
 DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null

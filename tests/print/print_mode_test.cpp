@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/version.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
@@ -226,7 +227,7 @@ TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
 TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
 {
     const Outcome version = run_heapwise({"--version"});
-    EXPECT_EQ(version.out, "heapwise 1.05\n");
+    EXPECT_EQ(version.out, "heapwise " HEAPWISE_VERSION "\n");
     EXPECT_EQ(version.err, "");
     EXPECT_EQ(version.exit_code, 0);
 
