@@ -2,8 +2,9 @@
 # Installs what is missing, then builds and runs every test: the debug build,
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
-# Then the desktop files are validated and the installed layout is checked,
-# and the Windows build with MinGW-w64 runs its tests under Wine.
+# Then the desktop files are validated and the installed layout is checked;
+# the terminal program is built without Qt and run; and the Windows build
+# with MinGW-w64 runs its tests under Wine.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -31,6 +32,21 @@ for installed in bin/heapwise libexec/heapwise-window share/applications/heapwis
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
 echo "installed layout and desktop files: valid"
+
+echo "=== terminal-only build ==="
+# A plain configure where Qt is missing: the terminal program alone, which
+# counts in the terminal where it would open the window, and says so.
+terminal_only=build/terminal-only
+cmake -S . -B "$terminal_only" -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=TRUE -DHEAPWISE_WERROR=ON >"$staged/configure.log"
+grep -Fx -- '-- Qt 6 Widgets not found: the window is left out, heapwise counts in the terminal only' "$staged/configure.log"
+cmake --build "$terminal_only" -j "$jobs"
+[[ ! -e $terminal_only/heapwise-window ]] || { echo "the window program was built without Qt" >&2; exit 1; }
+expected=$(build/dev/heapwise --print docs)
+actual=$(DISPLAY=:0 "$terminal_only/heapwise" docs 2>"$staged/stderr")
+[[ $actual == "$expected" ]] || { echo "terminal-only build counted '$actual', not '$expected'" >&2; exit 1; }
+[[ $(cat "$staged/stderr") == "heapwise: the window is not built (Qt 6 Widgets was missing); counting in the terminal" ]] ||
+    { echo "terminal-only build said: $(cat "$staged/stderr")" >&2; exit 1; }
+echo "terminal-only build: counts in the terminal"
 
 echo "=== mingw ==="
 cmake --preset mingw >/dev/null
