@@ -2,9 +2,9 @@
 # Installs what is missing, then builds and runs every test: the debug build,
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
-# Then the desktop files are validated and the installed layout is checked;
-# the terminal program is built without Qt and run; and the Windows build
-# with MinGW-w64 runs its tests under Wine.
+# Then the desktop files and the manual page are validated and the installed
+# layout is checked; the terminal program is built without Qt and run; and
+# the Windows build with MinGW-w64 runs its tests under Wine.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -19,7 +19,7 @@ for preset in dev asan tsan; do
     ctest --preset "$preset" -j "$jobs"
 done
 
-echo "=== desktop files ==="
+echo "=== desktop files, manual page, installed layout ==="
 desktop-file-validate resources/heapwise.desktop
 appstreamcli validate --no-net --pedantic build/dev/generated/org.example.heapwise.metainfo.xml
 staged=$(mktemp -d)
@@ -27,11 +27,21 @@ trap 'rm -rf "$staged"' EXIT
 DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null
 for installed in bin/heapwise libexec/heapwise-window share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
         share/icons/hicolor/scalable/apps/heapwise.svg \
-        share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png; do
+        share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png \
+        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz; do
     [[ -f $staged/usr/$installed ]] || { echo "not installed: $installed" >&2; exit 1; }
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
-echo "installed layout and desktop files: valid"
+# The manual page renders without a warning and describes every option that
+# --help lists.
+manual=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$staged/usr/share/man/man1/heapwise.1.gz" 2>"$staged/man.log")
+[[ ! -s $staged/man.log ]] || { cat "$staged/man.log" >&2; exit 1; }
+options=$(build/dev/heapwise --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '^  -[-a-z]*(, -[-a-z]*)*' | tr -d ' ' | tr ',' ' ')
+[[ -n $options ]] || { echo "no options found in --help" >&2; exit 1; }
+for option in $options; do
+    grep -qE -- "(^|[^-a-z])$option([^-a-z]|$)" <<<"$manual" || { echo "the manual page lacks $option" >&2; exit 1; }
+done
+echo "installed layout, desktop files and manual page: valid"
 
 echo "=== terminal-only build ==="
 # A plain configure where Qt is missing: the terminal program alone, which
