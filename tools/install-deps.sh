@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev)
 if [[ ${1:-} == --tests ]]; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
-               xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin man-db
+               xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin
+               dpkg-dev lintian man-db
                g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine)
 fi
 

@@ -3,8 +3,9 @@
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
 # Then the desktop files and the manual page are validated and the installed
-# layout is checked; the terminal program is built without Qt and run; and
-# the Windows build with MinGW-w64 runs its tests under Wine.
+# layout is checked; the Debian package is made and checked by lintian; the
+# terminal program is built without Qt and run; and the Windows build with
+# MinGW-w64 runs its tests under Wine.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -28,7 +29,7 @@ DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null
 for installed in bin/heapwise libexec/heapwise-window share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
         share/icons/hicolor/scalable/apps/heapwise.svg \
         share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png \
-        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz; do
+        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz share/doc/heapwise/{copyright,changelog.gz}; do
     [[ -f $staged/usr/$installed ]] || { echo "not installed: $installed" >&2; exit 1; }
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
@@ -42,6 +43,14 @@ for option in $options; do
     grep -qE -- "(^|[^-a-z])$option([^-a-z]|$)" <<<"$manual" || { echo "the manual page lacks $option" >&2; exit 1; }
 done
 echo "installed layout, desktop files and manual page: valid"
+
+echo "=== Debian package ==="
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+rm -f build/release/heapwise_*.deb
+(cd build/release && cpack -G DEB >/dev/null)
+lintian --fail-on error,warning build/release/heapwise_*.deb 2> >(grep -v 'running with root privileges' >&2)
+echo "lintian: no error or warning"
 
 echo "=== terminal-only build ==="
 # A plain configure where Qt is missing: the terminal program alone, which
