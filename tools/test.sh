@@ -29,7 +29,8 @@ DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null
 for installed in bin/heapwise libexec/heapwise-window share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
         share/icons/hicolor/scalable/apps/heapwise.svg \
         share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png \
-        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz share/doc/heapwise/{copyright,changelog.gz}; do
+        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz share/doc/heapwise/{copyright,changelog.gz} \
+        share/kio/servicemenus/heapwise-count.desktop share/file-manager/actions/heapwise-count.desktop; do
     [[ -f $staged/usr/$installed ]] || { echo "not installed: $installed" >&2; exit 1; }
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
