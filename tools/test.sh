@@ -2,10 +2,11 @@
 # Installs what is missing, then builds and runs every test: the debug build,
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
-# Then the desktop files and the manual page are validated and the installed
-# layout is checked; the Debian package is made and checked by lintian; the
-# terminal program is built without Qt and run; and the Windows build with
-# MinGW-w64 runs its tests under Wine.
+# Then the desktop files, the metainfo and the manual page are validated and
+# the installed layout is checked; the Debian package is made and checked by
+# lintian; the terminal program is built without Qt and run; the Windows build
+# with MinGW-w64 runs its tests under Wine, and its release zip is made and
+# looked into.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -72,6 +73,24 @@ echo "=== mingw ==="
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 ctest --preset mingw -j "$jobs"
+
+echo "=== Windows download ==="
+cmake --preset mingw-release >/dev/null
+cmake --build --preset mingw-release -j "$jobs"
+rm -f build/mingw-release/heapwise-*-win32.zip
+(cd build/mingw-release && cpack -G ZIP >/dev/null)
+zip=$(realpath build/mingw-release/heapwise-*-win32.zip)
+mkdir "$staged/zip"
+(cd "$staged/zip" && cmake -E tar xf "$zip")
+folder=heapwise-$(build/dev/heapwise --version | cut -d' ' -f2)-win32
+contents=$(cd "$staged/zip" && find . -type f | sort | tr '\n' ' ')
+[[ $contents == "./$folder/LICENSE.txt ./$folder/README.txt ./$folder/THIRD-PARTY.txt ./$folder/heapwise.exe " ]] ||
+    { echo "the zip holds: $contents" >&2; exit 1; }
+sh tests/win32/program_file.sh "$staged/zip/$folder/heapwise.exe" i686-w64-mingw32-objdump
+for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
+    file "$staged/zip/$folder/$text" | grep -q 'CRLF line terminators' || { echo "$text has no Windows line ends" >&2; exit 1; }
+done
+echo "Windows download: $(basename "$zip")"
 
 fuzz_seconds=${HEAPWISE_FUZZ_SECONDS:-60}
 if (( fuzz_seconds > 0 )); then
