@@ -8,39 +8,18 @@
 # that opens, and prints the window program's command line and what
 # `heapwise --print` gives for the same two paths: the window must show the
 # same four texts. Installs pcmanfm, libfm-modules (which holds PCManFM's support
-# for actions), xdotool and ImageMagick where missing.
+# for actions), xdotool and ImageMagick where missing
+# (tools/file-manager-scene.sh).
 #   tools/check-file-manager-action.sh [SCREENSHOT]   (default build/file-manager-action.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shot=$(realpath -m "${1:-build/file-manager-action.png}")
-tools/install-deps.sh
-missing=()
-for package in pcmanfm libfm-modules xdotool imagemagick xvfb; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if (( ${#missing[@]} )); then
-    as_root=(); (( EUID == 0 )) || as_root=(sudo)
-    "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null
-
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+source tools/file-manager-scene.sh
 DESTDIR=$work/root cmake --install build/release --prefix /usr >/dev/null
-mkdir -p "$work/home" "$work/files/folder/sub"
-head -c 1234 /dev/zero >"$work/files/report.txt"
-head -c 100 /dev/zero >"$work/files/folder/a"
-head -c 50 /dev/zero >"$work/files/folder/sub/b"
-
-display=:$(( 90 + RANDOM % 100 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display HOME=$work/home
+mkdir -p "$work/home"
+export HOME=$work/home
 export XDG_DATA_DIRS=$work/root/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 export PATH=$work/root/usr/bin:$PATH
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-sleep 1
 # The file manager fills the top-left 640 x 480 in icon view: "folder" is the
 # first icon, the file the second.
 pcmanfm --no-desktop "$work/files" >/dev/null 2>&1 & pids+=($!)
