@@ -3,8 +3,8 @@
 // usage.h, in roff, where the template has a line ".\" usage: forms",
 // "description", "options" or "exit codes".
 //   make_manual TEMPLATE OUTPUT
+#include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <set>
