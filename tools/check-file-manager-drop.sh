@@ -4,36 +4,13 @@
 # (the pointer moved by xdotool, the X11 drag-and-drop protocol spoken by the
 # two programs themselves), saves a screenshot and prints what
 # `heapwise --print` gives for the same two paths: the window must show the
-# same four texts. Installs pcmanfm, xdotool and ImageMagick where missing.
+# same four texts. Installs pcmanfm, xdotool and ImageMagick where missing
+# (tools/file-manager-scene.sh).
 #   tools/check-file-manager-drop.sh [SCREENSHOT]   (default build/file-manager-drop.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shot=$(realpath -m "${1:-build/file-manager-drop.png}")
-tools/install-deps.sh
-missing=()
-for package in pcmanfm xdotool imagemagick xvfb; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if (( ${#missing[@]} )); then
-    as_root=(); (( EUID == 0 )) || as_root=(sudo)
-    "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null
-
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-mkdir -p "$work/files/folder/sub"
-head -c 1234 /dev/zero >"$work/files/report.txt"
-head -c 100 /dev/zero >"$work/files/folder/a"
-head -c 50 /dev/zero >"$work/files/folder/sub/b"
-
-display=:$(( 90 + RANDOM % 100 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-sleep 1
+source tools/file-manager-scene.sh
 # The file manager fills the top-left 640 x 480 in icon view: "folder" is the
 # first icon, the file the second.
 HOME=$work pcmanfm --no-desktop "$work/files" >/dev/null 2>&1 & pids+=($!)

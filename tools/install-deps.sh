@@ -2,20 +2,28 @@
 # Installs what building (and, with --tests, testing) Heapwise needs on Debian
 # or Ubuntu, only where it is missing. Uses sudo when not run as root.
 # The tests also cross-build the Windows program and run it under Wine, which
-# needs the i386 architecture.
+# needs the i386 architecture. Packages named after the options are installed
+# too (the checks by eye name theirs).
+#   tools/install-deps.sh [--tests] [PACKAGE...]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev)
+tests=false
 if [[ ${1:-} == --tests ]]; then
+    tests=true
+    shift
+fi
+packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev "$@")
+if $tests; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
                xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin
+               dpkg-dev lintian man-db
                g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine)
 fi
 
 as_root=()
 (( EUID == 0 )) || as_root=(sudo)
 
-if [[ ${1:-} == --tests ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if $tests && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${as_root[@]}" dpkg --add-architecture i386
 fi
 

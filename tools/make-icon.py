@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's Windows icon, resources/icons/heapwise.ico, from the
-rectangles of resources/icons/heapwise.svg: 32x32 and 16x16 pixels, 16 colours
-(4 bits per pixel) from the standard palette, the rest transparent. The output
+rectangles of resources/icons/heapwise-16-colour.svg: 32x32 and 16x16 pixels,
+16 colours (4 bits per pixel) from the standard palette, the rest transparent. The output
 depends only on the drawing, so running it again gives the same file."""
 import struct
 import sys
@@ -9,7 +9,7 @@ import xml.etree.ElementTree as ET
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-SVG = ROOT / "resources/icons/heapwise.svg"
+SVG = ROOT / "resources/icons/heapwise-16-colour.svg"
 ICO = ROOT / "resources/icons/heapwise.ico"
 
 # The 16 colours every display can show; the drawing uses only these.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Draws the PNG icons (hicolor theme sizes 16 to 256) from resources/icons/heapwise.svg.
+# Draws the PNG icons (hicolor theme sizes 16 to 256) from resources/icons/heapwise.svg,
+# the desktop icon (the Windows icon has its own drawing: tools/make-icon.py).
 # The results are committed; run again after changing the drawing.
 set -euo pipefail
 cd "$(dirname "$0")/.."

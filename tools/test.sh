@@ -2,8 +2,11 @@
 # Installs what is missing, then builds and runs every test: the debug build,
 # the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
-# Then the desktop files are validated and the installed layout is checked,
-# and the Windows build with MinGW-w64 runs its tests under Wine.
+# Then the desktop files, the metainfo and the manual page are validated and
+# the installed layout is checked; the Debian package is made and checked by
+# lintian; the terminal program is built without Qt and run; the Windows build
+# with MinGW-w64 runs its tests under Wine, and its release zip is made and
+# looked into.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -18,24 +21,76 @@ for preset in dev asan tsan; do
     ctest --preset "$preset" -j "$jobs"
 done
 
-echo "=== desktop files ==="
+echo "=== desktop files, manual page, installed layout ==="
 desktop-file-validate resources/heapwise.desktop
-appstreamcli validate --no-net --pedantic resources/org.example.heapwise.metainfo.xml
+appstreamcli validate --no-net --pedantic build/dev/generated/org.example.heapwise.metainfo.xml
 staged=$(mktemp -d)
 trap 'rm -rf "$staged"' EXIT
 DESTDIR=$staged cmake --install build/dev --prefix /usr >/dev/null
 for installed in bin/heapwise libexec/heapwise-window share/applications/heapwise.desktop share/metainfo/org.example.heapwise.metainfo.xml \
         share/icons/hicolor/scalable/apps/heapwise.svg \
-        share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png; do
+        share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/heapwise.png \
+        share/man/man1/heapwise.1.gz share/man/man1/heapwise-window.1.gz share/doc/heapwise/{copyright,changelog.gz} \
+        share/kio/servicemenus/heapwise-count.desktop share/file-manager/actions/heapwise-count.desktop; do
     [[ -f $staged/usr/$installed ]] || { echo "not installed: $installed" >&2; exit 1; }
 done
 desktop-file-validate "$staged/usr/share/applications/heapwise.desktop"
-echo "installed layout and desktop files: valid"
+# The manual page renders without a warning and describes every option that
+# --help lists.
+manual=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$staged/usr/share/man/man1/heapwise.1.gz" 2>"$staged/man.log")
+[[ ! -s $staged/man.log ]] || { cat "$staged/man.log" >&2; exit 1; }
+options=$(build/dev/heapwise --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '^  -[-a-z]*(, -[-a-z]*)*' | tr -d ' ' | tr ',' ' ')
+[[ -n $options ]] || { echo "no options found in --help" >&2; exit 1; }
+for option in $options; do
+    grep -qE -- "(^|[^-a-z])$option([^-a-z]|$)" <<<"$manual" || { echo "the manual page lacks $option" >&2; exit 1; }
+done
+echo "installed layout, desktop files and manual page: valid"
+
+echo "=== Debian package ==="
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+rm -f build/release/heapwise_*.deb
+(cd build/release && cpack -G DEB >/dev/null)
+lintian --fail-on error,warning build/release/heapwise_*.deb 2> >(grep -v 'running with root privileges' >&2)
+echo "lintian: no error or warning"
+
+echo "=== terminal-only build ==="
+# A plain configure where Qt is missing: the terminal program alone, which
+# counts in the terminal where it would open the window, and says so.
+terminal_only=build/terminal-only
+cmake -S . -B "$terminal_only" -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=TRUE -DHEAPWISE_WERROR=ON >"$staged/configure.log"
+grep -Fx -- '-- Qt 6 Widgets not found: the window is left out, heapwise counts in the terminal only' "$staged/configure.log"
+cmake --build "$terminal_only" -j "$jobs"
+[[ ! -e $terminal_only/heapwise-window ]] || { echo "the window program was built without Qt" >&2; exit 1; }
+expected=$(build/dev/heapwise --print docs)
+actual=$(DISPLAY=:0 "$terminal_only/heapwise" docs 2>"$staged/stderr")
+[[ $actual == "$expected" ]] || { echo "terminal-only build counted '$actual', not '$expected'" >&2; exit 1; }
+[[ $(cat "$staged/stderr") == "heapwise: the window is not built (Qt 6 Widgets was missing); counting in the terminal" ]] ||
+    { echo "terminal-only build said: $(cat "$staged/stderr")" >&2; exit 1; }
+echo "terminal-only build: counts in the terminal"
 
 echo "=== mingw ==="
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 ctest --preset mingw -j "$jobs"
+
+echo "=== Windows download ==="
+cmake --preset mingw-release >/dev/null
+cmake --build --preset mingw-release -j "$jobs"
+rm -f build/mingw-release/heapwise-*-win32.zip
+(cd build/mingw-release && cpack -G ZIP >/dev/null)
+zip=$(realpath build/mingw-release/heapwise-*-win32.zip)
+mkdir "$staged/zip"
+(cd "$staged/zip" && cmake -E tar xf "$zip")
+folder=heapwise-$(build/dev/heapwise --version | cut -d' ' -f2)-win32
+contents=$(cd "$staged/zip" && find . -type f | sort | tr '\n' ' ')
+[[ $contents == "./$folder/LICENSE.txt ./$folder/README.txt ./$folder/THIRD-PARTY.txt ./$folder/heapwise.exe " ]] ||
+    { echo "the zip holds: $contents" >&2; exit 1; }
+sh tests/win32/program_file.sh "$staged/zip/$folder/heapwise.exe" i686-w64-mingw32-objdump
+for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
+    file "$staged/zip/$folder/$text" | grep -q 'CRLF line terminators' || { echo "$text has no Windows line ends" >&2; exit 1; }
+done
+echo "Windows download: $(basename "$zip")"
 
 fuzz_seconds=${HEAPWISE_FUZZ_SECONDS:-60}
 if (( fuzz_seconds > 0 )); then

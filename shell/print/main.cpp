@@ -1,7 +1,8 @@
 // The Linux program's entry. With an option (--print, --json, --help,
 // --version), or where there is no display, it counts in the terminal;
 // otherwise it becomes the window program, heapwise-window, which alone links
-// Qt, so the terminal mode starts as small and as fast as ever.
+// Qt, so the terminal mode starts as small and as fast as ever. A build
+// without Qt has no window program and counts in the terminal instead.
 #include <limits.h>
 #include <unistd.h>
 
@@ -14,6 +15,8 @@
 #include "shell/print/print_mode.h"
 
 namespace {
+
+constexpr bool window_program_built = HEAPWISE_WINDOW_BUILT;
 
 // The window takes paths only: any option before "--" belongs to the
 // terminal mode, which also reports the unknown ones.
@@ -61,6 +64,10 @@ void become_window_program(char** argv)
 int main(int argc, char** argv)
 {
     if (names_an_option(argc, argv) || !has_display()) return run_print_mode(argc, argv);
+    if (!window_program_built) {
+        fputs("heapwise: the window is not built (Qt 6 Widgets was missing); counting in the terminal\n", stderr);
+        return run_print_mode(argc, argv);
+    }
     become_window_program(argv);
     fprintf(stderr, "heapwise: cannot start the window program: %s\n", strerror(errno));
     return 2;

@@ -17,24 +17,11 @@
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
+#include "shell/print/usage.h"
 #include "text/number_format.h"
 #include "text/summary.h"
 
 namespace {
-
-const char usage_text[] =
-    "Usage: heapwise --print [--json] [--] PATH...\n"
-    "Count the files and folders below each PATH: how many, which are read-only (R),\n"
-    "system (S: devices, FIFOs, sockets) or hidden (H), their total size, the deepest\n"
-    "folder nesting and the longest path.\n"
-    "\n"
-    "  --print     count in the terminal and print the results\n"
-    "  --json      print every count as one JSON object instead\n"
-    "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n"
-    "\n"
-    "Exit status: 0 when everything was read, 1 when something could not be read,\n"
-    "2 for a usage error.\n";
 
 struct TerminalState {
     char results[4][summary_text_size];  // files, folders, size, longest path
@@ -147,7 +134,7 @@ int run_print_mode(int argc, char** argv)
         } else if (strcmp(argument, "--json") == 0) {
             json = true;
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
-            fputs(usage_text, stdout);
+            write_usage(stdout);
             return 0;
         } else if (strcmp(argument, "--version") == 0) {
             puts("heapwise " HEAPWISE_VERSION);

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/version.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
@@ -226,15 +227,19 @@ TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
 TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
 {
     const Outcome version = run_heapwise({"--version"});
-    EXPECT_EQ(version.out, "heapwise 1.05\n");
+    EXPECT_EQ(version.out, "heapwise " HEAPWISE_VERSION "\n");
     EXPECT_EQ(version.err, "");
     EXPECT_EQ(version.exit_code, 0);
 
     const Outcome help = run_heapwise({"--help"});
     EXPECT_EQ(help.out.rfind("Usage: heapwise", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("--json"), std::string::npos);
+    EXPECT_NE(help.out.find("opens a window"), std::string::npos) << help.out;
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.exit_code, 0);
+    // Wrapped to fit a terminal of 80 columns.
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 80u) << line;
 }
 
 TEST_F(PrintModeTest, DoubleDashLetsPathsStartingWithDashBeCounted)

@@ -59,7 +59,7 @@ const Control main_controls[] = {
     {IDC_STATUS_LINE, "Static", "Ready", SS_SUNKEN | SS_NOPREFIX | WS_GROUP, {5, 93, 175, 10}},
 };
 
-const char about_lines[] = "Heapwise v1.05\r\n" HEAPWISE_COPYRIGHT_1 "\r\n" HEAPWISE_COPYRIGHT_2;
+const char about_lines[] = "Heapwise v" HEAPWISE_VERSION "\r\n" HEAPWISE_COPYRIGHT_1 "\r\n" HEAPWISE_COPYRIGHT_2;
 
 const Control about_controls[] = {
     {5, "Static", nullptr, SS_ICON, {10, 6, 32, 32}},

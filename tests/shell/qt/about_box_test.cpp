@@ -79,7 +79,7 @@ private slots:
         QVERIFY(box.isModal());
         QCOMPARE(box.parentWidget(), &owner);
         const QList<QLabel*> labels = box.findChildren<QLabel*>();
-        QCOMPARE(labels[1]->text(), QString("Heapwise v1.05\n" HEAPWISE_COPYRIGHT_1 "\n" HEAPWISE_COPYRIGHT_2));
+        QCOMPARE(labels[1]->text(), QString("Heapwise v" HEAPWISE_VERSION "\n" HEAPWISE_COPYRIGHT_1 "\n" HEAPWISE_COPYRIGHT_2));
         QVERIFY(labels[1]->alignment() & Qt::AlignRight);
         QCOMPARE(labels[2]->text(), QString("Simple tool to count files and find max folder depth.\n"
                                             "For more information please visit:"));

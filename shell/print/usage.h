@@ -1,0 +1,48 @@
+// What the program says about its command line, written once: `heapwise
+// --help` prints it (write_usage) and the manual page is made from it
+// (make_manual.cpp), so the two cannot drift apart. A new option is one entry
+// in usage_options, and its parsing in print_mode.cpp.
+#pragma once
+
+#include <cstdio>
+
+// A term and what it means. In a term, a word that begins with '-' is typed as
+// written and a word in capitals (PATH, N) stands for what the user gives; the
+// manual sets them in bold and in italics.
+struct UsageEntry {
+    const char* term;
+    const char* text;
+};
+
+// The ways to start the program, each after "heapwise".
+inline constexpr const char* usage_forms[] = {
+    "[--] [PATH...]",
+    "--print [--json] [--] PATH...",
+};
+
+// Paragraphs of plain text, wrapped by whoever prints them.
+inline constexpr const char* usage_description[] = {
+    "Count the files and folders below each PATH: how many, which are read-only (R), system "
+    "(S: devices, FIFOs, sockets) or hidden (H), their total size, the deepest folder nesting and the "
+    "longest path. Counts add up over every PATH.",
+    "Without an option, heapwise opens a window that counts each PATH and whatever is dropped on it, "
+    "where a display is present (DISPLAY or WAYLAND_DISPLAY set). With an option, or without a "
+    "display, it counts in the terminal and prints the results.",
+};
+
+inline constexpr UsageEntry usage_options[] = {
+    {"--print", "count in the terminal and print the results"},
+    {"--json", "print every count as one JSON object instead"},
+    {"-h, --help", "show this help and exit"},
+    {"--version", "show the version and exit"},
+    {"--", "end of the options: every argument after it is a PATH, even one that begins with '-'"},
+};
+
+inline constexpr UsageEntry usage_exit_codes[] = {
+    {"0", "everything was read"},
+    {"1", "something could not be read (each is named on standard error)"},
+    {"2", "a usage error"},
+};
+
+// Writes the --help text, wrapped to 80 columns.
+void write_usage(FILE* stream);
