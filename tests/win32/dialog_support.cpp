@@ -171,15 +171,15 @@ Expected sample_tree_texts(const std::string& top_path, unsigned times)
 {
     const auto separators = static_cast<unsigned>(std::count(top_path.begin(), top_path.end(), '\\'));
     const std::string longest = "\\sub\\deeper\\d.txt";
-    const char thousands = number_format.thousands[0];
-    const char decimal = number_format.decimal[0];
+    const std::string thousands = number_format.thousands;
+    const std::string decimal = number_format.decimal;
     // 9,500 bytes a drop; the figure in KB is cut, never rounded.
     const uint64_t bytes = 9500ull * times;
     const uint64_t tenths = bytes * 10 / 1024;
     auto grouped = [thousands](uint64_t value) {
         std::string digits = std::to_string(value);
         for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-            digits.insert(static_cast<size_t>(at), 1, thousands);
+            digits.insert(static_cast<size_t>(at), thousands);
         return digits;
     };
     Expected expected;
