@@ -62,7 +62,29 @@ int run_program(HINSTANCE instance, const char* command_line)
     return 0;
 }
 
+namespace {
+
+// The process's command line in UTF-8, the program's own encoding, from its
+// UTF-16 original, so that names outside the user's code page arrive whole.
+// In a block from the process heap; null without memory.
+char* command_line_in_utf8()
+{
+    const wchar_t* line = GetCommandLineW();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
+    if (size == 0) return nullptr;
+    auto* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size)));
+    if (text != nullptr) WideCharToMultiByte(CP_UTF8, 0, line, -1, text, size, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+// Without memory for the line its paths are dropped, as without memory for
+// the argument list. The list holds copies: the line goes once it is split.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return run_program(instance, GetCommandLineA());
+    char* line = command_line_in_utf8();
+    const int code = run_program(instance, line != nullptr ? line : "");
+    if (line != nullptr) HeapFree(GetProcessHeap(), 0, line);
+    return code;
 }
