@@ -65,8 +65,9 @@ bool starts_with(const wchar_t* text, const wchar_t* start)
 // when it cannot be formed.
 //
 // Short absolute paths ("C:\...", "\\server\share\...") are passed as given:
-// the system resolves them itself, exactly as before. Any other path, long or
-// relative, is first resolved with GetFullPathNameW, the resolution the system
+// the system resolves them itself, at no cost here. Any other path, long or
+// relative (a short one may resolve past MAX_PATH with the current folder in
+// front), is first resolved with GetFullPathNameW, the resolution the system
 // applies to every path without a prefix ("." and ".." removed, "/" made "\",
 // the current folder in front), and then given the "\\?\" prefix ("\\?\UNC\"
 // for a share), which lifts the MAX_PATH limit but takes a path verbatim: it
