@@ -40,7 +40,7 @@ private:
 };
 
 // A separator of several bytes keeps their order: "\u202F" is a narrow
-// no-break space (3 bytes), "\U0001F4A0" the widest a character takes (4).
+// no-break space (3 bytes); the widest, 4 bytes, fits the room too.
 TEST_F(NumberFormatTest, GroupsInThreesWithAnySeparator)
 {
     struct Row {
@@ -48,24 +48,20 @@ TEST_F(NumberFormatTest, GroupsInThreesWithAnySeparator)
         const char* comma;
         const char* stop;
         const char* narrow_space;
-        const char* four_bytes;
     };
     const Row rows[] = {
-        {0, "0", "0", "0", "0"},
-        {7, "7", "7", "7", "7"},
-        {999, "999", "999", "999", "999"},
-        {1000, "1,000", "1.000", "1\u202F000", "1\U0001F4A0000"},
-        {100000, "100,000", "100.000", "100\u202F000", "100\U0001F4A0000"},
-        {999999, "999,999", "999.999", "999\u202F999", "999\U0001F4A0999"},
-        {1000000, "1,000,000", "1.000.000", "1\u202F000\u202F000", "1\U0001F4A0000\U0001F4A0000"},
-        {1234567, "1,234,567", "1.234.567", "1\u202F234\u202F567", "1\U0001F4A0234\U0001F4A0567"},
-        {4294967295u, "4,294,967,295", "4.294.967.295", "4\u202F294\u202F967\u202F295",
-         "4\U0001F4A0294\U0001F4A0967\U0001F4A0295"},
-        {4294967296u, "4,294,967,296", "4.294.967.296", "4\u202F294\u202F967\u202F296",
-         "4\U0001F4A0294\U0001F4A0967\U0001F4A0296"},
+        {0, "0", "0", "0"},
+        {7, "7", "7", "7"},
+        {999, "999", "999", "999"},
+        {1000, "1,000", "1.000", "1\u202F000"},
+        {100000, "100,000", "100.000", "100\u202F000"},
+        {999999, "999,999", "999.999", "999\u202F999"},
+        {1000000, "1,000,000", "1.000.000", "1\u202F000\u202F000"},
+        {1234567, "1,234,567", "1.234.567", "1\u202F234\u202F567"},
+        {4294967295u, "4,294,967,295", "4.294.967.295", "4\u202F294\u202F967\u202F295"},
+        {4294967296u, "4,294,967,296", "4.294.967.296", "4\u202F294\u202F967\u202F296"},
         {UINT64_MAX, "18,446,744,073,709,551,615", "18.446.744.073.709.551.615",
-         "18\u202F446\u202F744\u202F073\u202F709\u202F551\u202F615",
-         "18\U0001F4A0446\U0001F4A0744\U0001F4A0073\U0001F4A0709\U0001F4A0551\U0001F4A0615"},
+         "18\u202F446\u202F744\u202F073\u202F709\u202F551\u202F615"},
     };
     for (const Row& row : rows) {
         set_number_format(",", ".");
@@ -74,9 +70,9 @@ TEST_F(NumberFormatTest, GroupsInThreesWithAnySeparator)
         EXPECT_EQ(grouped(row.value), row.stop) << row.value;
         set_number_format("\u202F", ",");
         EXPECT_EQ(grouped(row.value), row.narrow_space) << row.value;
-        set_number_format("\U0001F4A0", ",");
-        EXPECT_EQ(grouped(row.value), row.four_bytes) << row.value;
     }
+    set_number_format("\U0001F4A0", ",");
+    EXPECT_EQ(grouped(UINT64_MAX), "18\U0001F4A0446\U0001F4A0744\U0001F4A0073\U0001F4A0709\U0001F4A0551\U0001F4A0615");
 }
 
 // One character of any length in UTF-8 is taken; none, several, or bytes
