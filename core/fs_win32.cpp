@@ -1,6 +1,8 @@
-// The file-system layer on Windows: each folder is listed with FindFirstFileA
-// and FindNextFileA into a record kept per level, and each entry is queried
-// with GetFileAttributesExA on its full path. Nothing is allocated.
+// The file-system layer on Windows: each folder is listed with FindFirstFileW
+// and FindNextFileW into a record kept per level, and each entry is queried
+// with GetFileAttributesExW on its full path. Paths are UTF-8 inside the
+// program; each is converted to UTF-16 at the call, and each listed name back
+// to UTF-8, in fixed buffers. Nothing is allocated.
 //
 // The system's own R, H and S bits are counted as they are. Below the
 // top-level item a folder that is a link (a name-surrogate reparse point:
@@ -9,7 +11,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "core/file_system.h"
 
@@ -18,12 +20,19 @@ const int path_too_long_error = ERROR_FILENAME_EXCED_RANGE;
 
 namespace {
 
+// A listed name has at most MAX_PATH - 1 UTF-16 units, and each takes at most
+// 3 bytes in UTF-8 (a surrogate pair, two units, takes 4).
+constexpr int entry_name_capacity = 3 * (MAX_PATH - 1) + 1;
+
 struct ListingLevel {
     HANDLE handle;          // INVALID_HANDLE_VALUE for a listing with no entries
-    WIN32_FIND_DATAA record;  // the entry next_entry returned last
+    DWORD attributes;       // of the entry next_entry returned last, as listed
+    DWORD reparse_tag;      // its reparse tag; 0 when the listing gave none
+    uint32_t name_len;
     int error;              // what ended the listing early, 0 otherwise
-    bool first_pending;     // FindFirstFileA's entry is not handed out yet
+    bool first_pending;     // FindFirstFileW's entry is not handed out yet
     bool at_end;
+    char name[entry_name_capacity];  // its name in UTF-8
 };
 
 ListingLevel levels[max_folder_level + 1];
@@ -39,10 +48,73 @@ int last_error()
     return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
 }
 
+// A path as the wide calls take it. The path buffer's 4,095 UTF-8 bytes are
+// at most 4,095 UTF-16 units; resolved, a relative path grows by the current
+// folder, and "\\?\UNC\" may come in front.
+struct WidePath {
+    wchar_t given[path_capacity];
+    wchar_t full[8 + MAX_PATH + path_capacity];
+};
+
+bool starts_with(const wchar_t* text, const wchar_t* start)
+{
+    return wcsncmp(text, start, wcslen(start)) == 0;
+}
+
+// `path` in the form the wide calls take, in `wide`; null with *error set
+// when it cannot be formed.
+//
+// Short absolute paths ("C:\...", "\\server\share\...") are passed as given:
+// the system resolves them itself, at no cost here. Any other path, long or
+// relative (a short one may resolve past MAX_PATH with the current folder in
+// front), is first resolved with GetFullPathNameW, the resolution the system
+// applies to every path without a prefix ("." and ".." removed, "/" made "\",
+// the current folder in front), and then given the "\\?\" prefix ("\\?\UNC\"
+// for a share), which lifts the MAX_PATH limit but takes a path verbatim: it
+// must be absolute and already resolved. Resolving first keeps what a long
+// path names the same as what it would name if it were short. Paths the user
+// gave in the "\\?\" or "\\.\" form are left as they are.
+const wchar_t* to_wide(const char* path, WidePath& wide, int* error)
+{
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.given, path_capacity);
+    if (units == 0) {
+        *error = last_error();
+        return nullptr;
+    }
+    const wchar_t* given = wide.given;
+    if (starts_with(given, L"\\\\?\\") || starts_with(given, L"\\\\.\\")) return given;
+    const bool absolute = (given[0] != L'\0' && given[1] == L':' && given[2] == L'\\') ||
+                          (given[0] == L'\\' && given[1] == L'\\');
+    if (absolute && units <= MAX_PATH) return given;
+
+    constexpr DWORD room = sizeof wide.full / sizeof wide.full[0] - 8;
+    wchar_t* const resolved = wide.full + 8;
+    const DWORD len = GetFullPathNameW(given, room, resolved, nullptr);
+    if (len == 0 || len >= room) {
+        *error = len == 0 ? last_error() : ERROR_FILENAME_EXCED_RANGE;
+        return nullptr;
+    }
+    if (starts_with(resolved, L"\\\\?\\") || starts_with(resolved, L"\\\\.\\")) return resolved;
+    if (starts_with(resolved, L"\\\\")) {
+        // "\\server\share" becomes "\\?\UNC\server\share": the prefix ends on
+        // the second backslash, which stays.
+        wchar_t* const start = resolved + 1 - 7;
+        wmemcpy(start, L"\\\\?\\UNC", 7);
+        return start;
+    }
+    wchar_t* const start = resolved - 4;
+    wmemcpy(start, L"\\\\?\\", 4);
+    return start;
+}
+
 int query(const char* path, ItemAttributes* out)
 {
+    WidePath wide;
+    int error = 0;
+    const wchar_t* wide_path = to_wide(path, wide, &error);
+    if (wide_path == nullptr) return error;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return last_error();
+    if (!GetFileAttributesExW(wide_path, GetFileExInfoStandard, &data)) return last_error();
     out->attributes = data.dwFileAttributes &
         (attribute_read_only | attribute_hidden | attribute_system | attribute_folder);
     out->size = out->attributes & attribute_folder
@@ -52,16 +124,30 @@ int query(const char* path, ItemAttributes* out)
     return 0;
 }
 
+// Keeps what the walk reads of a listed entry: its attributes, reparse tag
+// and name in UTF-8. A name that is not valid UTF-16 (a lone surrogate) comes
+// out with U+FFFD in its place, which no query finds: it is skipped.
+void take_entry(ListingLevel& listing, const WIN32_FIND_DATAW& entry)
+{
+    listing.attributes = entry.dwFileAttributes;
+    listing.reparse_tag = entry.dwReserved0;
+    const int units = static_cast<int>(wcsnlen(entry.cFileName, MAX_PATH));
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, entry.cFileName, units, listing.name,
+                                          entry_name_capacity - 1, nullptr, nullptr);
+    listing.name_len = static_cast<uint32_t>(bytes);
+    listing.name[bytes] = '\0';
+}
+
 // Whether the entry the listing at `level` returned last is a folder the walk
 // must not enter. The reparse tag comes only with the listing record; a
 // reparse point whose record carries none (as under Wine, where a Unix
 // symbolic link shows as one) is taken for a link, the safe side.
 bool is_link(const ListingLevel& listing)
 {
-    const bool listed_as_reparse = (listing.record.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool listed_as_reparse = (listing.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     const bool queried_as_reparse = (queried_attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (!listed_as_reparse && !queried_as_reparse) return false;
-    const DWORD tag = listed_as_reparse ? listing.record.dwReserved0 : 0;
+    const DWORD tag = listed_as_reparse ? listing.reparse_tag : 0;
     return tag == 0 || IsReparseTagNameSurrogate(tag);
 }
 
@@ -93,17 +179,22 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
     const char saved[2] = {path[name_slot], path[name_slot + 1]};
     path[name_slot] = '*';
     path[name_slot + 1] = '\0';
-    // Not every system fills in the tag (Wine leaves it as it was): clear it
-    // first so a stale one is never read.
-    listing.record.dwReserved0 = 0;
-    listing.handle = FindFirstFileA(path, &listing.record);
-    const int failure = listing.handle == INVALID_HANDLE_VALUE ? last_error() : 0;
+    WidePath wide;
+    int failure = 0;
+    const wchar_t* pattern = to_wide(path, wide, &failure);
     path[name_slot] = saved[0];
     path[name_slot + 1] = saved[1];
+    // Not every system fills in the tag (Wine leaves it as it was): clear it
+    // first so a stale one is never read.
+    WIN32_FIND_DATAW entry;
+    entry.dwReserved0 = 0;
+    listing.handle = pattern != nullptr ? FindFirstFileW(pattern, &entry) : INVALID_HANDLE_VALUE;
+    if (pattern != nullptr && listing.handle == INVALID_HANDLE_VALUE) failure = last_error();
 
     listing.error = 0;
     listing.first_pending = listing.handle != INVALID_HANDLE_VALUE;
     listing.at_end = !listing.first_pending;
+    if (listing.first_pending) take_entry(listing, entry);
     // Only a drive root lacks "." and "..": an empty one matches nothing.
     if (listing.handle == INVALID_HANDLE_VALUE && failure != ERROR_FILE_NOT_FOUND) {
         *error = failure;
@@ -119,16 +210,18 @@ const char* next_entry(uint32_t level, uint32_t* name_len)
         listing.first_pending = false;
     } else {
         if (listing.at_end) return nullptr;
-        listing.record.dwReserved0 = 0;
-        if (!FindNextFileA(listing.handle, &listing.record)) {
+        WIN32_FIND_DATAW entry;
+        entry.dwReserved0 = 0;
+        if (!FindNextFileW(listing.handle, &entry)) {
             const int error = last_error();
             listing.at_end = true;
             if (error != ERROR_NO_MORE_FILES) listing.error = error;
             return nullptr;
         }
+        take_entry(listing, entry);
     }
-    *name_len = static_cast<uint32_t>(strnlen(listing.record.cFileName, MAX_PATH));
-    return listing.record.cFileName;
+    *name_len = listing.name_len;
+    return listing.name;
 }
 
 int close_listing(uint32_t level)
@@ -139,7 +232,8 @@ int close_listing(uint32_t level)
     return listing.error;
 }
 
+// Every path is UTF-8 inside the program, whatever the process's code page.
 bool paths_are_utf8()
 {
-    return GetACP() == CP_UTF8;
+    return true;
 }

@@ -66,7 +66,7 @@ void size_unit_text(char* out, uint64_t total_bytes)
     const uint64_t scaled = total_bytes >> shift;
     const unsigned long long whole = scaled >> 10;
     const unsigned tenth = static_cast<unsigned>(((scaled * 10) >> 10) % 10);
-    snprintf(out, 40, "  (%llu%c%u %s)", whole, number_format.decimal[0], tenth, unit);
+    snprintf(out, 40, "  (%llu%s%u %s)", whole, number_format.decimal, tenth, unit);
 }
 
 void total_size_text(char* out)

@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-// Room every result text is built in.
+// Room every result text is built in. The longest, a size text with the
+// largest total and separators of 4 bytes, takes 70 bytes and its terminator.
 constexpr int summary_text_size = 128;
 
 // Each writes its field's text, zero-terminated, into `out`

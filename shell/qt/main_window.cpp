@@ -346,7 +346,7 @@ QWidget* MainWindowWidget::control(int id) const
 
 void MainWindowWidget::show_control_text(int id, const char* text)
 {
-    const QString value = QString::fromLocal8Bit(text);
+    const QString value = QString::fromUtf8(text);
     if (id == IDC_STATUS_LINE) {
         status_line_->setText(value);
     } else if (auto* field = qobject_cast<QLineEdit*>(control(id))) {

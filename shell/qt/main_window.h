@@ -33,7 +33,7 @@ public:
     QWidget* control(int id) const;
 
     // The core's writes, on the window thread only: a field's or the status
-    // line's text (bytes in the locale's encoding), and enabling a control.
+    // line's text (UTF-8), and enabling a control.
     void show_control_text(int id, const char* text);
     void set_control_enabled(int id, bool enabled);
 

@@ -1,7 +1,7 @@
 // The main window's dialog procedure: set-up at creation, the buttons, the
 // close box and Escape, and drops handed to workers. The window thread never
 // waits for scan_lock: workers write to this window synchronously while
-// holding it.
+// holding it, and post their progress, which it takes at its own pace.
 #include "shell/win32/main_window.h"
 
 #include <commctrl.h>
@@ -21,9 +21,14 @@ std::atomic<HWND> main_window_handle{nullptr};
 
 namespace {
 
+// The core's texts are UTF-8 (paths, separators); the controls take UTF-16.
+// Every text the core writes fits: result texts are built in
+// summary_text_size bytes, status texts in fewer.
 void set_dialog_text(void* window, int control, const char* text)
 {
-    SetDlgItemTextA(static_cast<HWND>(window), control, text);
+    wchar_t wide[summary_text_size];
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, summary_text_size) == 0) return;
+    SetDlgItemTextW(static_cast<HWND>(window), control, wide);
 }
 
 void set_dialog_enabled(void* window, int control, bool enabled)
@@ -50,7 +55,7 @@ void look_at_progress(HWND window)
         KillTimer(window, progress_timer);
         return;
     }
-    SetDlgItemTextA(window, IDC_STATUS_LINE, text);
+    set_dialog_text(window, IDC_STATUS_LINE, text);
     SetTimer(window, progress_timer, progress_interval_ms, nullptr);
 }
 
@@ -151,7 +156,9 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
+// A Unicode dialog, so that its fields keep every character of the texts
+// written to them whatever the process's code page.
 void run_main_window()
 {
-    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, main_window_proc, 0);
+    DialogBoxParamW(instance_handle, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, main_window_proc, 0);
 }

@@ -33,6 +33,19 @@ void split_arguments(const char* command_line)
     store_argument_list(count, table, free_argument_block);
 }
 
+// The process's command line in UTF-8, the program's own encoding, from its
+// UTF-16 original, so that names outside the user's code page arrive whole.
+// In a block from the process heap; null without memory.
+char* command_line_in_utf8()
+{
+    const wchar_t* line = GetCommandLineW();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
+    if (size == 0) return nullptr;
+    auto* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size)));
+    if (text != nullptr) WideCharToMultiByte(CP_UTF8, 0, line, -1, text, size, nullptr, nullptr);
+    return text;
+}
+
 }  // namespace
 
 int run_program(HINSTANCE instance, const char* command_line)
@@ -62,7 +75,13 @@ int run_program(HINSTANCE instance, const char* command_line)
     return 0;
 }
 
+// Without memory for the line its paths are dropped, as without memory for
+// the argument list. The list holds copies of the texts, so workers still
+// running when the window has ended never read the line.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return run_program(instance, GetCommandLineA());
+    char* line = command_line_in_utf8();
+    const int code = run_program(instance, line != nullptr ? line : "");
+    if (line != nullptr) HeapFree(GetProcessHeap(), 0, line);
+    return code;
 }

@@ -1,11 +1,12 @@
 // The Windows file-system layer and drop handle on real folders: the system's
 // attribute bits, sizes past 4 GiB, links to folders counted but not entered,
-// names the attribute query refuses, and drops built as the shell builds them.
+// names the attribute query refuses, paths past MAX_PATH and names outside
+// the code page, and drops built as the shell builds them.
 //
-// Links, unholdable names and missing write bits are made on the host side
-// before the test (fs_win32_unix_tree.sh; HEAPWISE_UNIX_TREE names the folder
-// as a host path), since a program under Wine cannot make them. Wine shows the
-// host's root as drive Z:.
+// Links, unholdable names, missing write bits and names of 255 bytes are made
+// on the host side before the test (fs_win32_unix_tree.sh; HEAPWISE_UNIX_TREE
+// names the folder as a host path), since a program under Wine cannot make
+// them. Wine shows the host's root as drive Z:.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <shellapi.h>
@@ -56,7 +57,7 @@ TEST_F(FileSystemTest, SeparatorAndErrorsAreTheSystemsOwn)
 {
     EXPECT_EQ(path_separator, '\\');
     EXPECT_EQ(path_too_long_error, ERROR_FILENAME_EXCED_RANGE);
-    EXPECT_EQ(paths_are_utf8(), GetACP() == CP_UTF8);
+    EXPECT_TRUE(paths_are_utf8());
 
     scan_path(tree.path("missing"));
     ASSERT_EQ(recorded_failures.size(), 1u);
@@ -188,15 +189,17 @@ TEST_F(FileSystemTest, TopLevelLinkToAFolderIsFollowed)
 
 // Names with characters Windows reserves, or ending in a dot or a space,
 // are listed but refused by the attribute query: skipped and reported,
-// while the rest of the folder is counted.
+// while the rest of the folder is counted, a name no code page but UTF-8
+// holds included, whatever this program's code page.
 TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
 {
     const std::string top = unix_tree("names\\top");
     if (top.empty()) GTEST_SKIP() << "the host-made tree is not there (run through CTest)";
     scan_path(top);
-    EXPECT_EQ(tally.file_count, 1u) << describe(tally);
-    EXPECT_EQ(tally.total_bytes, 1u);
+    EXPECT_EQ(tally.file_count, 2u) << describe(tally);  // fine, smile
+    EXPECT_EQ(tally.total_bytes, 3u);
     EXPECT_EQ(tally.folder_count, 1u);
+    EXPECT_EQ(tally.max_rel_path, length("\\smile\U0001F600"));
     std::vector<std::string> skipped;
     for (const RecordedFailure& failure : recorded_failures) {
         EXPECT_EQ(failure.kind, ScanFailure::cannot_read) << failure.path;
@@ -207,71 +210,59 @@ TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
         << testing::PrintToString(skipped);
     EXPECT_NE(std::find(skipped.begin(), skipped.end(), "ends with dot."), skipped.end())
         << testing::PrintToString(skipped);
-    // Outside UTF-8 a character the code page lacks comes out of the listing
-    // as "?", which no query accepts.
-    if (GetACP() != CP_UTF8) {
-        EXPECT_NE(std::find_if(skipped.begin(), skipped.end(),
-                               [](const std::string& name) { return name.rfind("smile?", 0) == 0; }),
-                  skipped.end())
-            << testing::PrintToString(skipped);
-    }
 }
 
-// A folder whose own path fits the ANSI calls' MAX_PATH limit but whose
-// listing pattern does not is counted, reported and not listed. (Wine lets
-// such a folder be made; Windows makes no folder that close to the limit.)
-TEST_F(FileSystemTest, FolderWhosePatternPassesMaxPathIsCountedNotListed)
+// Past the 260 characters of the ANSI calls, and a name of 85 CJK characters
+// (255 bytes): the host-made tree (files at exactly 300 and 1,000 characters
+// below 8 folders of 100-character names) is counted whole, as the Linux
+// program counts it there, 2 characters more for "Z:".
+TEST_F(FileSystemTest, PathsPastMaxPathAndNamesOutsideTheCodePageAreCounted)
 {
-    std::string relative = "top";
-    tree.folder(relative);
-    const std::string name(40, 'd');
-    while (tree.path(relative).size() + 1 + name.size() < MAX_PATH - 60) {
-        relative += "/" + name;
-        tree.folder(relative);
-    }
-    // The longest folder name the system accepts there.
-    std::string deepest;
-    for (size_t len = MAX_PATH + 8 - tree.path(relative).size(); len > 0 && deepest.empty(); --len) {
-        const std::string candidate = tree.path(relative) + "\\" + std::string(len, 'e');
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) deepest = candidate;
-    }
-    ASSERT_FALSE(deepest.empty());
-    WIN32_FIND_DATAA entry;
-    const HANDLE listing = FindFirstFileA((deepest + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        FindClose(listing);
-        GTEST_SKIP() << "every folder this system makes can be listed";
-    }
+    const std::string top = unix_tree("long\\top");
+    if (top.empty()) GTEST_SKIP() << "the host-made tree is not there (run through CTest)";
+    scan_path(top);
+    EXPECT_EQ(describe(tally),
+              describe(Tally{.file_count = 3, .folder_count = 10, .total_bytes = 300 + 1000 + 85, .max_rel_depth = 9,
+                             .max_abs_depth = 9 + separators_in(top), .max_rel_path = 1000 - length(top),
+                             .max_abs_path = 1000}));
+    EXPECT_TRUE(recorded_failures.empty());
 
-    scan_path(tree.path("top"));
-    const uint32_t levels = static_cast<uint32_t>(std::count(relative.begin(), relative.end(), '/')) + 2;
-    EXPECT_EQ(tally.folder_count, levels) << describe(tally);
-    EXPECT_EQ(tally.max_abs_path, length(deepest));
-    ASSERT_EQ(recorded_failures.size(), 1u);
-    EXPECT_EQ(recorded_failures[0].kind, ScanFailure::cannot_list);
-    EXPECT_EQ(recorded_failures[0].path, deepest);
-    EXPECT_EQ(recorded_failures[0].error, ERROR_FILENAME_EXCED_RANGE);
+    // The same named relative to the current folder: resolved before the
+    // prefix, and measured as given.
+    const std::string parent = top.substr(0, top.rfind('\\'));
+    char saved[MAX_PATH];
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, saved), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(parent.c_str()));
+    reset_tally();
+    scan_path("top");
+    SetCurrentDirectoryA(saved);
+    EXPECT_EQ(tally.file_count, 3u) << describe(tally);
+    EXPECT_EQ(tally.max_abs_path, 1000 - length(parent) - 1);
 }
 
 // The handle is a real one: the shell's own calls read it.
 TEST(DropHandle, MadeDropReadsBackThroughTheShellsCalls)
 {
-    const char* paths[] = {"C:\\first", "D:\\second\\item.txt", "\\\\server\\share\\x"};
-    Drop* drop = make_drop(paths, 3);
+    const char* paths[] = {"C:\\first", "D:\\second\\item.txt", "\\\\server\\share\\x",
+                           "C:\\gr\u00FC\u00DFe\\\u6F22\U0001F600"};
+    Drop* drop = make_drop(paths, 4);
     ASSERT_NE(drop, nullptr);
     const auto handle = reinterpret_cast<HDROP>(drop);
-    EXPECT_EQ(DragQueryFileA(handle, 0xFFFFFFFF, nullptr, 0), 3u);
-    EXPECT_EQ(drop_item_count(drop), 3u);
-    for (uint32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0), 4u);
+    EXPECT_EQ(drop_item_count(drop), 4u);
+    for (uint32_t i = 0; i < 4; ++i) {
         char path[path_capacity];
         std::memset(path, '#', sizeof path);
         EXPECT_EQ(copy_drop_item(drop, i, path, sizeof path), std::strlen(paths[i]));
         EXPECT_STREQ(path, paths[i]);
     }
     char path[8];
-    EXPECT_EQ(copy_drop_item(drop, 3, path, sizeof path), 0u);
-    // Too long for the buffer: skipped, not cut.
+    EXPECT_EQ(copy_drop_item(drop, 4, path, sizeof path), 0u);
+    // Too long for the buffer, in UTF-16 units or only in UTF-8 bytes:
+    // skipped, not cut.
     EXPECT_EQ(copy_drop_item(drop, 1, path, sizeof path), 0u);
+    char room_for_units_not_bytes[16];  // the last path: 12 units, 18 bytes
+    EXPECT_EQ(copy_drop_item(drop, 3, room_for_units_not_bytes, sizeof room_for_units_not_bytes), 0u);
     release_drop(drop);
 
     // The handle cannot hold an empty path (it would end the list): it is
@@ -308,7 +299,8 @@ TEST_F(FileSystemTest, DropsAreCountedByWorkers)
     EXPECT_EQ(window.text(IDC_STATUS_LINE), "Ready");
     EXPECT_EQ(window.text(IDC_FILES_FIELD), "2");
 
-    // Past MAX_PATH the query fails: only the longest path shows the copy.
+    // A name longer than any file system holds: the query fails, and only
+    // the longest path shows the copy.
     reset_tally();
     recorded_failures.clear();
     const std::string fits = "C:\\" + std::string(path_capacity - 4, 'x');

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes, on the host side, what a Windows program under Wine cannot make for
 # itself: symbolic links (to folders, to a file, to each other, to nowhere),
-# names Windows cannot hold, and files whose write bits are gone.
+# names Windows cannot hold, files whose write bits are gone, and a tree of
+# long paths the same here as under Wine, for the Linux program to count too.
 set -eu
 root=$1
 if [ -e "$root" ]; then chmod -R u+w "$root" 2>/dev/null || true; rm -rf "$root"; fi
@@ -23,3 +24,28 @@ done
 printf 1234 >"$root/modes/top/locked/inside"
 printf 12 >"$root/modes/top/no_write"
 chmod a-w "$root/modes/top/no_write" "$root/modes/top/locked"
+
+# Paths past the 260 characters where the ANSI calls stop, as Windows shows
+# them under Z: (2 characters more than here): below long/top, 8 nested
+# folders of 100-character names, files whose paths are exactly 300 and 1,000
+# characters long (of 300 and 1,000 bytes), and a folder named with 85 CJK
+# characters (255 bytes, the most a Linux file system holds) holding a file of
+# 85 bytes.
+repeat() { printf "%${2}s" '' | tr ' ' "$1"; }
+file_at_length() {
+    name=$(repeat f $(($2 - 2 - ${#1} - 1)))
+    [ -n "$name" ] || { echo "$root is too long for a path of $2 characters" >&2; exit 1; }
+    head -c "$3" /dev/zero >"$1/$name"
+}
+top=$root/long/top
+folder=$top
+mkdir -p "$top"
+for level in 1 2 3 4 5 6 7 8; do
+    folder=$folder/$(repeat d 100)
+    mkdir "$folder"
+    [ "$level" != 1 ] || file_at_length "$folder" 300 300
+done
+file_at_length "$folder" 1000 1000
+cjk=$(printf '\346\274\242%.0s' $(seq 85))
+mkdir "$top/$cjk"
+head -c 85 /dev/zero >"$top/$cjk/f"

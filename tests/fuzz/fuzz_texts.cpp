@@ -1,7 +1,7 @@
 // The grouped numbers and the four result texts over arbitrary Tally values
-// and separators: each text is terminated within its buffer, and read back it
-// gives the values it was built from; the size unit never falls as the total
-// grows.
+// and separators (any character of 1 to 4 bytes in UTF-8, or bytes the rule
+// refuses): each text is terminated within its buffer, and read back it gives
+// the values it was built from; the size unit never falls as the total grows.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,7 +33,8 @@ struct Input {
 // Reads a grouped number at `*at` and moves past it.
 uint64_t read_grouped(const char*& at, const char* text)
 {
-    const char separator = number_format.thousands[0];
+    const char* separator = number_format.thousands;
+    const size_t separator_len = strlen(separator);
     uint64_t value = 0;
     unsigned digits = 0;
     while (*at >= '0' && *at <= '9') {
@@ -42,8 +43,8 @@ uint64_t read_grouped(const char*& at, const char* text)
     }
     if (digits == 0 || digits > 3) wrong("leading group", text);
     if (digits > 1 && at[-static_cast<int>(digits)] == '0') wrong("leading zero", text);
-    while (*at == separator && at[1] >= '0' && at[1] <= '9') {
-        ++at;
+    while (strncmp(at, separator, separator_len) == 0 && at[separator_len] >= '0' && at[separator_len] <= '9') {
+        at += separator_len;
         for (int i = 0; i < 3; ++i, ++at) {
             if (*at < '0' || *at > '9') wrong("group of fewer than three digits", text);
             value = value * 10 + static_cast<uint64_t>(*at - '0');
@@ -87,6 +88,19 @@ char* build(void (*text_fn)(char*))
     return out;
 }
 
+// A separator text from the input: one byte, and when it leads a UTF-8
+// sequence the bytes that sequence announces, whatever they are. A digit
+// alone would make the texts unreadable: it becomes `fallback`.
+void take_separator(Input& in, char* text, char fallback)
+{
+    const auto lead = static_cast<unsigned char>(in.take(1));
+    const unsigned len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    text[0] = static_cast<char>(lead);
+    for (unsigned i = 1; i < len; ++i) text[i] = static_cast<char>(in.take(1));
+    text[len] = '\0';
+    if (lead >= '0' && lead <= '9') text[0] = fallback;
+}
+
 // Room for ten times the largest total shifted by up to 40 bits.
 __extension__ typedef unsigned __int128 Wide;
 
@@ -101,7 +115,7 @@ SizeFigure read_size_text(const char* text, uint64_t total)
     if (read_grouped(at, text) != total) wrong("byte total", text);
     expect(at, " bytes  (", text);
     const uint64_t whole = read_decimal(at, text);
-    if (*at++ != number_format.decimal[0]) wrong("decimal separator", text);
+    expect(at, number_format.decimal, text);
     if (*at < '0' || *at > '9') wrong("tenth digit", text);
     const uint64_t tenth = static_cast<uint64_t>(*at++ - '0');
     static const char* const units[4] = {" KB)", " MB)", " GB)", " TB)"};
@@ -126,11 +140,10 @@ SizeFigure read_size_text(const char* text, uint64_t total)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Input in{data, size, 0};
-    // Any byte but a digit or the terminator can be a separator.
-    char thousands[2] = {static_cast<char>(in.take(1)), '\0'};
-    char decimal[2] = {static_cast<char>(in.take(1)), '\0'};
-    if (thousands[0] == '\0' || (thousands[0] >= '0' && thousands[0] <= '9')) thousands[0] = ',';
-    if (decimal[0] == '\0' || (decimal[0] >= '0' && decimal[0] <= '9')) decimal[0] = '.';
+    char thousands[5];
+    char decimal[5];
+    take_separator(in, thousands, ',');
+    take_separator(in, decimal, '.');
     set_number_format(thousands, decimal);
 
     tally.file_count = static_cast<uint32_t>(in.take(4));
@@ -148,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     tally.max_abs_path = static_cast<uint32_t>(in.take(4));
     const uint64_t growth = in.take(8);
 
-    char* grouped = static_cast<char*>(malloc(27));
+    char* grouped = static_cast<char*>(malloc(grouped_text_size));
     format_grouped(grouped, tally.total_bytes);
     const char* at = grouped;
     if (read_grouped(at, grouped) != tally.total_bytes || *at != '\0') wrong("grouped number", grouped);

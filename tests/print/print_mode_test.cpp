@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -346,19 +347,27 @@ TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
     if (shown.err.empty()) std::printf("note: the scan ended before any status text was due\n");
 }
 
-TEST_F(PrintModeTest, GermanLocaleGroupsWithFullStopAndDecimalComma)
+// German groups with a full stop; French with a narrow no-break space, so
+// its decimal comma is not taken for a thousands separator.
+TEST_F(PrintModeTest, LocaleSeparatorsGroupTheTotal)
 {
-    const locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
-    if (german == static_cast<locale_t>(0)) GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
-    freelocale(german);
     tree.file("f", 1234);
-    RunOptions options;
-    options.locale = "de_DE.UTF-8";
+    const std::pair<const char*, const char*> rows[] = {
+        {"de_DE.UTF-8", "\nTotal Size:   1.234 bytes  (1,2 KB)\n"},
+        {"fr_FR.UTF-8", "\nTotal Size:   1\u202F234 bytes  (1,2 KB)\n"},
+    };
+    for (const auto& [locale, line] : rows) {
+        const locale_t probe = newlocale(LC_ALL_MASK, locale, static_cast<locale_t>(0));
+        if (probe == static_cast<locale_t>(0)) GTEST_SKIP() << "the " << locale << " locale is not installed";
+        freelocale(probe);
+        RunOptions options;
+        options.locale = locale;
 
-    const Outcome printed = run_heapwise({"--print", tree.path("f")}, options);
-    EXPECT_NE(printed.out.find("\nTotal Size:   1.234 bytes  (1,2 KB)\n"), std::string::npos) << printed.out;
-    // JSON is for programs: no locale.
-    EXPECT_EQ(json_fields(run_heapwise({"--json", tree.path("f")}, options).out).at("total_bytes"), "1234");
+        const Outcome printed = run_heapwise({"--print", tree.path("f")}, options);
+        EXPECT_NE(printed.out.find(line), std::string::npos) << printed.out;
+        // JSON is for programs: no locale.
+        EXPECT_EQ(json_fields(run_heapwise({"--json", tree.path("f")}, options).out).at("total_bytes"), "1234");
+    }
 }
 
 }  // namespace

@@ -53,8 +53,9 @@ inline uint32_t length(const std::string& text)
     return static_cast<uint32_t>(text.size());
 }
 
-// Whether paths of about 4 KB can be made and read here. Not on Windows,
-// where the ANSI calls stop at MAX_PATH.
+// Whether paths of about 4 KB can be made and read here. Not under Wine,
+// where the temporary folder lies deeper on the host than it shows, and the
+// host's own limit of 4,096 bytes comes first.
 bool long_paths_reachable();
 
 // Whether a folder made here keeps a read-only mark. Wine keeps none on the

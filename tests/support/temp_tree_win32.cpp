@@ -1,5 +1,6 @@
 // Temporary trees for the tests on Windows, under the user's temporary
-// folder, made with the same ANSI calls the walk lists them with.
+// folder. Paths are UTF-8, as the walk takes them, and made with the wide
+// calls under the "\\?\" prefix, so any name and any length can be made.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -16,39 +17,53 @@ std::string error_text(DWORD error)
     return "error " + std::to_string(error);
 }
 
+// A UTF-8 path below the temporary folder (absolute and resolved) as the
+// wide calls take it at any length.
+std::wstring wide(const std::string& path)
+{
+    std::wstring text(path.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                                        text.data(), static_cast<int>(text.size()))));
+    return L"\\\\?\\" + text;
+}
+
 std::string base_folder()
 {
-    char buffer[MAX_PATH + 1];
-    const DWORD len = GetTempPathA(sizeof buffer, buffer);
-    std::string base(buffer, len < sizeof buffer ? len : 0);
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD len = GetTempPathW(MAX_PATH + 1, buffer);
+    char utf8[4 * MAX_PATH];
+    const int bytes = len == 0 || len > MAX_PATH
+        ? 0
+        : WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(len), utf8, sizeof utf8, nullptr, nullptr);
+    std::string base(utf8, static_cast<size_t>(bytes));
     while (!base.empty() && base.back() == '\\') base.pop_back();
     return base;
 }
 
 // Read-only files and folders must lose the bit before they can go.
-void remove_tree(const std::string& folder)
+void remove_tree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAA entry;
-    const HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    const HANDLE listing = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (listing != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             const bool descend = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                 !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
             if (descend)
                 remove_tree(path);
             else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryA(path.c_str());
+                RemoveDirectoryW(path.c_str());
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(listing, &entry));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(listing, &entry));
         FindClose(listing);
     }
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(folder.c_str());
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
@@ -60,7 +75,7 @@ TempTree::TempTree()
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = base + "\\heapwise-test-" + std::to_string(GetCurrentProcessId()) + "-" +
             std::to_string(++made);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+        if (CreateDirectoryW(wide(candidate).c_str(), nullptr)) {
             root_ = candidate;
             return;
         }
@@ -70,7 +85,7 @@ TempTree::TempTree()
 
 TempTree::~TempTree()
 {
-    if (!root_.empty()) remove_tree(root_);
+    if (!root_.empty()) remove_tree(wide(root_));
 }
 
 std::string TempTree::path(const std::string& relative) const
@@ -83,17 +98,17 @@ std::string TempTree::path(const std::string& relative) const
 
 void TempTree::folder(const std::string& relative, mode_t mode)
 {
-    if (!CreateDirectoryA(path(relative).c_str(), nullptr))
-        ADD_FAILURE() << "CreateDirectoryA " << relative << ": " << error_text(GetLastError());
+    if (!CreateDirectoryW(wide(path(relative)).c_str(), nullptr))
+        ADD_FAILURE() << "CreateDirectoryW " << relative << ": " << error_text(GetLastError());
     chmod(relative, mode);
 }
 
 void TempTree::file(const std::string& relative, uint64_t size, mode_t mode)
 {
-    const HANDLE file = CreateFileA(path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const HANDLE file = CreateFileW(wide(path(relative)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "CreateFileA " << relative << ": " << error_text(GetLastError());
+        ADD_FAILURE() << "CreateFileW " << relative << ": " << error_text(GetLastError());
         return;
     }
     const std::string content(size, 'x');
@@ -106,7 +121,7 @@ void TempTree::file(const std::string& relative, uint64_t size, mode_t mode)
 
 void TempTree::sparse_file(const std::string& relative, uint64_t size)
 {
-    const HANDLE file = CreateFileA(path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const HANDLE file = CreateFileW(wide(path(relative)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
@@ -137,8 +152,8 @@ void TempTree::chmod(const std::string& relative, mode_t mode)
     DWORD attributes = 0;
     if ((mode & 0222) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
     if (where.size() > name + 1 && where[name] == '.') attributes |= FILE_ATTRIBUTE_HIDDEN;
-    if (!SetFileAttributesA(where.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL))
-        ADD_FAILURE() << "SetFileAttributesA " << relative << ": " << error_text(GetLastError());
+    if (!SetFileAttributesW(wide(where).c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL))
+        ADD_FAILURE() << "SetFileAttributesW " << relative << ": " << error_text(GetLastError());
 }
 
 bool long_paths_reachable()
@@ -151,7 +166,7 @@ bool read_only_folders_can_be_made()
     static const bool kept = [] {
         TempTree probe;
         probe.folder("probe", 0555);
-        const DWORD attributes = GetFileAttributesA(probe.path("probe").c_str());
+        const DWORD attributes = GetFileAttributesW(wide(probe.path("probe")).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     }();
     return kept;

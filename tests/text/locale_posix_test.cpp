@@ -73,11 +73,15 @@ bool installed(const char* name)
 }
 
 // The locales whose separators the tests know; CI installs them.
+const char* const known_locales[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "de_CH.UTF-8", "fr_FR"};
 bool locales_installed()
 {
-    return installed("de_DE.UTF-8") && installed("fr_FR.UTF-8");
+    for (const char* name : known_locales)
+        if (!installed(name)) return false;
+    return true;
 }
-constexpr const char* locales_missing = "de_DE.UTF-8 or fr_FR.UTF-8 is not installed (Debian: locales-all)";
+constexpr const char* locales_missing = "de_DE.UTF-8, fr_FR.UTF-8, de_CH.UTF-8 or fr_FR is not installed "
+                                        "(Debian: locales-all)";
 
 TEST_F(LocaleTest, CAndUnknownLocalesGiveTheDefaults)
 {
@@ -88,15 +92,27 @@ TEST_F(LocaleTest, CAndUnknownLocalesGiveTheDefaults)
     }
 }
 
+// Separators of one character, however many bytes it takes, in UTF-8
+// whatever the locale's own encoding.
 TEST_F(LocaleTest, ReadsTheSeparatorsOfAnInstalledLocale)
 {
     if (!locales_installed()) GTEST_SKIP() << locales_missing;
-    load_under("de_DE.UTF-8", nullptr, nullptr);
-    EXPECT_STREQ(number_format.thousands, ".");
-    EXPECT_STREQ(number_format.decimal, ",");
-    load_under("fr_FR.UTF-8", nullptr, nullptr);
-    EXPECT_STREQ(number_format.thousands, ",");  // its U+202F is three bytes
-    EXPECT_STREQ(number_format.decimal, ",");
+    struct Row {
+        const char* locale;
+        const char* thousands;
+        const char* decimal;
+    };
+    const Row rows[] = {
+        {"de_DE.UTF-8", ".", ","},
+        {"fr_FR.UTF-8", "\u202F", ","},  // narrow no-break space
+        {"de_CH.UTF-8", "\u2019", "."},  // right single quotation mark
+        {"fr_FR", "\u00A0", ","},        // ISO-8859-1 has only the no-break space, as byte 0xA0
+    };
+    for (const Row& row : rows) {
+        load_under(row.locale, nullptr, nullptr);
+        EXPECT_STREQ(number_format.thousands, row.thousands) << row.locale;
+        EXPECT_STREQ(number_format.decimal, row.decimal) << row.locale;
+    }
 }
 
 TEST_F(LocaleTest, LcAllBeatsLcNumericWhichBeatsLang)

@@ -2,8 +2,6 @@
 // for the dialog tests.
 #include "tests/win32/dialog_support.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <atomic>
 #include <ostream>
@@ -11,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/drop.h"
 #include "resources/control_ids.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/winmain.h"
@@ -77,17 +76,9 @@ std::string control_text(HWND dialog, int control)
 
 HDROP make_hdrop(const std::vector<std::string>& paths)
 {
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) size += path.size() + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (block == nullptr) return nullptr;
-    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char* text = reinterpret_cast<char*>(header + 1);
-    for (const std::string& path : paths) text = std::copy(path.begin(), path.end(), text) + 1;
-    GlobalUnlock(block);
-    return static_cast<HDROP>(block);
+    std::vector<const char*> texts;
+    for (const std::string& path : paths) texts.push_back(path.c_str());
+    return reinterpret_cast<HDROP>(make_drop(texts.data(), static_cast<uint32_t>(texts.size())));
 }
 
 namespace {
@@ -171,15 +162,15 @@ Expected sample_tree_texts(const std::string& top_path, unsigned times)
 {
     const auto separators = static_cast<unsigned>(std::count(top_path.begin(), top_path.end(), '\\'));
     const std::string longest = "\\sub\\deeper\\d.txt";
-    const char thousands = number_format.thousands[0];
-    const char decimal = number_format.decimal[0];
+    const std::string thousands = number_format.thousands;
+    const std::string decimal = number_format.decimal;
     // 9,500 bytes a drop; the figure in KB is cut, never rounded.
     const uint64_t bytes = 9500ull * times;
     const uint64_t tenths = bytes * 10 / 1024;
     auto grouped = [thousands](uint64_t value) {
         std::string digits = std::to_string(value);
         for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-            digits.insert(static_cast<size_t>(at), 1, thousands);
+            digits.insert(static_cast<size_t>(at), thousands);
         return digits;
     };
     Expected expected;

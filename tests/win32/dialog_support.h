@@ -31,8 +31,8 @@ int run_with_driver(const std::string& command_line, const std::function<void(HW
 std::string window_text(HWND window);
 std::string control_text(HWND dialog, int control);
 
-// A drop handle as the shell makes one: a DROPFILES header and the ANSI paths
-// in one moveable global block.
+// A drop handle as the shell makes one, of UTF-8 paths (the program's own
+// make_drop: a DROPFILES header and the paths in UTF-16).
 HDROP make_hdrop(const std::vector<std::string>& paths);
 
 // A folder under the temporary folder, removed with everything in it at the

@@ -1,13 +1,15 @@
 // The real main window and About box under Wine, driven in-process: both
 // templates (controls, texts, styles, layout, tab order), the tooltips, On
-// Top, Reset, the ways out, IDOK, the About box, drops counted on workers,
-// and start-up with a path argument, in-process and as heapwise.exe.
+// Top, Reset, the ways out, IDOK, the About box, drops counted on workers
+// (paths past MAX_PATH too), and start-up with path arguments, in-process
+// and as heapwise.exe.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -17,6 +19,7 @@
 
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/walk.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
@@ -24,6 +27,7 @@
 #include "shell/win32/winmain.h"
 #include "tests/support/scan_hold.h"
 #include "tests/win32/dialog_support.h"
+#include "text/number_format.h"
 #include "text/summary.h"
 
 namespace {
@@ -209,11 +213,11 @@ bool window_gone(HWND window)
     return wait_until([window] { return !IsWindow(window); });
 }
 
-// The zero texts, as the core writes them for an empty Tally.
-Expected zero_texts()
+// The texts the core writes for `counts`.
+Expected texts_of(const Tally& counts)
 {
-    Tally saved = tally;
-    reset_tally();
+    const Tally saved = tally;
+    tally = counts;
     Expected texts;
     char text[summary_text_size];
     files_text(text);
@@ -225,6 +229,42 @@ Expected zero_texts()
     longest_path_text(text);
     texts.path = text;
     tally = saved;
+    return texts;
+}
+
+Expected zero_texts()
+{
+    return texts_of(Tally{});
+}
+
+// A path below the host's root as this program reaches it, under Z:.
+std::string windows_path(std::string unix_path)
+{
+    for (char& c : unix_path)
+        if (c == '/') c = '\\';
+    return "Z:" + unix_path;
+}
+
+// The host-made tree of long paths (fs_win32_unix_tree.sh; HEAPWISE_UNIX_TREE
+// names its folder as a host path), or empty when it was not made.
+std::string long_tree()
+{
+    const char* host = std::getenv("HEAPWISE_UNIX_TREE");
+    return host != nullptr ? windows_path(std::string(host) + "/long/top") : std::string();
+}
+
+// The texts for `paths`, counted directly on this thread.
+Expected texts_counted_directly(const std::vector<std::string>& paths)
+{
+    reset_tally();
+    for (const std::string& path : paths) {
+        memcpy(scan_cursor.path, path.c_str(), path.size() + 1);
+        scan_cursor.depth = 0;
+        scan_item();
+    }
+    load_number_format();
+    const Expected texts = texts_of(tally);
+    reset_tally();
     return texts;
 }
 
@@ -454,6 +494,24 @@ TEST(MainWindow, StatusLineNamesAFolderOfTheRunningScanThenStaysReady)
     });
 }
 
+// Dropped as the shell drops them, in UTF-16: the host-made tree with paths
+// of up to 1,000 characters and a name of 85 CJK characters, and its folder 3
+// levels of 100-character names down (353 characters and more): the window
+// shows what the walk counts in them.
+TEST(MainWindow, DropOfPathsPastMaxPathIsCountedWhole)
+{
+    const std::string top = long_tree();
+    if (top.empty()) GTEST_SKIP() << "the host-made tree is not there (run through CTest)";
+    const std::string hundred(100, 'd');
+    const std::string deep = top + "\\" + hundred + "\\" + hundred + "\\" + hundred;
+    const Expected expected = texts_counted_directly({top, deep});
+    ASSERT_EQ(expected.path.substr(expected.path.find(" / ")), " / 1000");
+    run_with_driver(program_line, [&](HWND dialog) {
+        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top, deep})), 0);
+        EXPECT_TRUE(settles_on(dialog, expected)) << testing::PrintToString(shown(dialog));
+    });
+}
+
 TEST(MainWindow, TwoDropsWhileTheFirstWaitsGiveDoubledCounts)
 {
     TempFolder temp;
@@ -623,12 +681,6 @@ TEST(StartUp, WithoutCommonControlsExitsWithOneAndShowsNothing)
 }
 
 // heapwise.exe itself, started by this test with a path, read from outside.
-std::string windows_path(std::string unix_path)
-{
-    for (char& c : unix_path)
-        if (c == '/') c = '\\';
-    return "Z:" + unix_path;
-}
 
 struct FoundWindow {
     DWORD process;
@@ -645,12 +697,21 @@ BOOL CALLBACK find_process_window(HWND window, LPARAM raw)
     return FALSE;
 }
 
-TEST(Program, StartedWithAPathShowsItsCountsAndQuitsWithZero)
+// With the host-made tree, its folder of 85 CJK characters too: the command
+// line is taken whole.
+TEST(Program, StartedWithPathsShowsTheirCountsAndQuitsWithZero)
 {
     TempFolder temp;
     make_sample_tree(temp, "program run");
-    const std::string top = temp.path("program run");
-    std::string line = "\"" + windows_path(HEAPWISE_PROGRAM) + "\" \"" + top + "\"";
+    std::vector<std::string> paths = {temp.path("program run")};
+    if (!long_tree().empty()) {
+        std::string cjk;
+        for (int i = 0; i < 85; ++i) cjk += "\u6F22";
+        paths.push_back(long_tree() + "\\" + cjk);
+    }
+    const Expected expected = texts_counted_directly(paths);
+    std::string line = "\"" + windows_path(HEAPWISE_PROGRAM) + "\"";
+    for (const std::string& path : paths) line += " \"" + path + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -663,7 +724,7 @@ TEST(Program, StartedWithAPathShowsItsCountsAndQuitsWithZero)
         return found.window != nullptr;
     }));
     if (found.window != nullptr) {
-        EXPECT_TRUE(settles_on(found.window, sample_tree_texts(top, 1))) << testing::PrintToString(shown(found.window));
+        EXPECT_TRUE(settles_on(found.window, expected)) << testing::PrintToString(shown(found.window));
         PostMessageA(found.window, WM_CLOSE, 0, 0);
     }
     EXPECT_EQ(WaitForSingleObject(process.hProcess, wait_limit_ms), WAIT_OBJECT_0);
