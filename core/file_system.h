@@ -1,9 +1,12 @@
 // What the walk needs from the file system. One implementation per platform
 // (fs_posix.cpp, fs_win32.cpp); the walk itself is the same everywhere.
 //
-// Folder levels are numbered as ScanCursor.depth: the top-level folder is
-// level 1, its sub-folders level 2, and so on. At most one listing is open per
-// level, and a level's listing is closed before the level above continues.
+// Each walking thread has its own FolderListings: the listings it has open,
+// one per folder level, numbered as ScanCursor.depth (the top-level folder is
+// level 1, its sub-folders level 2, and so on). At most one listing is open
+// per level, and a level's listing is closed before the level above goes on.
+// Nothing is remembered between calls but those open listings: what a query
+// found out about a folder travels in its ItemAttributes to open_listing.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +20,15 @@ constexpr uint32_t attribute_hidden = 0x2;
 constexpr uint32_t attribute_system = 0x4;
 constexpr uint32_t attribute_folder = 0x10;
 
-// What one attribute query reports.
+// What one attribute query reports, and what opening the item as a folder
+// needs: its name as the query used it and the platform's identity of it.
 struct ItemAttributes {
     uint32_t attributes;
-    uint64_t size;  // bytes; meaningful for files only
+    uint64_t size;        // bytes; meaningful for files only
+    const char* name;     // the name queried: the item's whole path, or the entry's name in the path buffer
+    uint64_t device;      // identity, where the platform has one (Linux: to notice a loop back to a folder above)
+    uint64_t inode;
+    bool link;            // a link the walk must not enter (Windows: a name-surrogate reparse point)
 };
 
 // Every level adds a separator and at least one byte to the path, so the path
@@ -33,33 +41,55 @@ extern const char path_separator;
 // The platform's error number for a path that would not fit the path buffer.
 extern const int path_too_long_error;
 
+// One walker's listing levels. Made empty; each level's memory is taken when
+// a walk first reaches that level and kept until freed, so a walker costs
+// what its deepest walk needs. Null when out of memory.
+struct FolderListings;
+FolderListings* make_folder_listings();
+// Closes what is still open and frees everything.
+void free_folder_listings(FolderListings* listings);
+
 // Queries the top-level item at `path`. A link is followed: the user named
 // it. Returns 0, or the error that made the query fail.
 int query_item(const char* path, ItemAttributes* out);
 
-// Queries the entry `name` of the folder listed at `level`; `path` holds the
-// entry's whole path, `name` points at its last component within it. Links
-// are not followed. Returns 0 or the error.
-int query_entry(uint32_t level, const char* path, const char* name, ItemAttributes* out);
+// Queries the entry `name` of the folder listed at `level` in `listings`;
+// `path` holds the entry's whole path, `name` points at its last component
+// within it. Links are not followed. Returns 0 or the error.
+int query_entry(FolderListings* listings, uint32_t level, const char* path, const char* name,
+                ItemAttributes* out);
 
 enum class ListingStart { opened, failed, not_descended };
 
-// Opens the listing of the folder for `level`: the top-level item for level 1,
-// otherwise the entry most recently queried at level - 1. `path` holds the
+// Opens the listing of `folder` at `level`: for level 1 the top-level item as
+// query_item reported it, otherwise an entry of the listing at level - 1 as
+// query_entry reported it, that listing still being open. `path` holds the
 // folder's path and a separator, `name_slot` is the length of that text.
-// `not_descended`
-// means the folder must not be walked although nothing failed: it lies on a
-// loop back to a folder above it, or is a link. On `failed`, *error says why.
-// The platform may write into `path` during the call and restores it.
-ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error);
+// `not_descended` means the folder must not be walked although nothing
+// failed: it lies on a loop back to a folder above it, or is a link. On
+// `failed`, *error says why. The platform may write into `path` during the
+// call and restores it.
+ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAttributes& folder, char* path,
+                          uint32_t name_slot, int* error);
 
 // The next entry of the listing at `level`, "." and ".." included; null when
 // the listing ends, normally or not. *name_len receives its length.
-const char* next_entry(uint32_t level, uint32_t* name_len);
+const char* next_entry(FolderListings* listings, uint32_t level, uint32_t* name_len);
 
 // Closes the listing at `level`. Returns 0 when it ran to its normal end,
 // otherwise the error that ended it early.
-int close_listing(uint32_t level);
+int close_listing(FolderListings* listings, uint32_t level);
+
+// Moves the listing just opened at `level` from one walker to another, with
+// what the loop rule needs of the folders above it; `from` no longer has it
+// (nothing is closed), and `to` lists it from its first entry and closes it.
+// `to` has no listing open at any level.
+void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level);
+
+// Whether the item lies where reading in parallel only adds work (Linux: a
+// rotating disk, where reads from several places make the head seek): such
+// an item is walked by one walker.
+bool walk_alone(const ItemAttributes& item);
 
 // Whether status texts must be cut only between characters of UTF-8.
 bool paths_are_utf8();

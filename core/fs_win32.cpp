@@ -2,7 +2,8 @@
 // and FindNextFileW into a record kept per level, and each entry is queried
 // with GetFileAttributesExW on its full path. Paths are UTF-8 inside the
 // program; each is converted to UTF-16 at the call, and each listed name back
-// to UTF-8, in fixed buffers. Nothing is allocated.
+// to UTF-8, in fixed buffers. Nothing is allocated per entry or per folder: a
+// walker's level takes its memory the first time the walker reaches it.
 //
 // The system's own R, H and S bits are counted as they are. Below the
 // top-level item a folder that is a link (a name-surrogate reparse point:
@@ -11,6 +12,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwchar>
 
 #include "core/file_system.h"
@@ -35,10 +37,13 @@ struct ListingLevel {
     char name[entry_name_capacity];  // its name in UTF-8
 };
 
-ListingLevel levels[max_folder_level + 1];
+}  // namespace
 
-// Attributes of the last entry queried: the folder open_listing opens.
-DWORD queried_attributes;
+struct FolderListings {
+    ListingLevel* levels[max_folder_level + 1];  // taken on first use
+};
+
+namespace {
 
 // An error number for a call that failed without saying why, so a failure is
 // never mistaken for success.
@@ -107,7 +112,8 @@ const wchar_t* to_wide(const char* path, WidePath& wide, int* error)
     return start;
 }
 
-int query(const char* path, ItemAttributes* out)
+// What a query reports, and the attributes as the system gave them.
+int query(const char* path, ItemAttributes* out, DWORD* system_attributes)
 {
     WidePath wide;
     int error = 0;
@@ -120,7 +126,10 @@ int query(const char* path, ItemAttributes* out)
     out->size = out->attributes & attribute_folder
         ? 0
         : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    queried_attributes = data.dwFileAttributes;
+    out->device = 0;
+    out->inode = 0;
+    out->link = false;
+    *system_attributes = data.dwFileAttributes;
     return 0;
 }
 
@@ -138,11 +147,12 @@ void take_entry(ListingLevel& listing, const WIN32_FIND_DATAW& entry)
     listing.name[bytes] = '\0';
 }
 
-// Whether the entry the listing at `level` returned last is a folder the walk
-// must not enter. The reparse tag comes only with the listing record; a
-// reparse point whose record carries none (as under Wine, where a Unix
-// symbolic link shows as one) is taken for a link, the safe side.
-bool is_link(const ListingLevel& listing)
+// Whether the entry `listing` returned last, queried with the attributes
+// given, is a link the walk must not enter. The reparse tag comes only with
+// the listing record; a reparse point whose record carries none (as under
+// Wine, where a Unix symbolic link shows as one) is taken for a link, the
+// safe side.
+bool is_link(const ListingLevel& listing, DWORD queried_attributes)
 {
     const bool listed_as_reparse = (listing.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     const bool queried_as_reparse = (queried_attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -151,31 +161,73 @@ bool is_link(const ListingLevel& listing)
     return tag == 0 || IsReparseTagNameSurrogate(tag);
 }
 
+// The level's listing, its memory taken on first use; null without memory.
+ListingLevel* listing_at(FolderListings* listings, uint32_t level)
+{
+    ListingLevel*& listing = listings->levels[level];
+    if (listing == nullptr) {
+        listing = static_cast<ListingLevel*>(malloc(sizeof(ListingLevel)));
+        if (listing != nullptr) listing->handle = INVALID_HANDLE_VALUE;
+    }
+    return listing;
+}
+
 }  // namespace
+
+FolderListings* make_folder_listings()
+{
+    return static_cast<FolderListings*>(calloc(1, sizeof(FolderListings)));
+}
+
+void free_folder_listings(FolderListings* listings)
+{
+    if (listings == nullptr) return;
+    for (ListingLevel* listing : listings->levels) {
+        if (listing == nullptr) continue;
+        if (listing->handle != INVALID_HANDLE_VALUE) FindClose(listing->handle);
+        free(listing);
+    }
+    free(listings);
+}
 
 int query_item(const char* path, ItemAttributes* out)
 {
-    return query(path, out);
+    DWORD system_attributes;
+    const int error = query(path, out, &system_attributes);
+    out->name = path;
+    return error;
 }
 
-int query_entry(uint32_t level, const char* path, const char* name, ItemAttributes* out)
+// The listing record of the entry is still at hand: whether it is a link is
+// settled here and travels with its attributes.
+int query_entry(FolderListings* listings, uint32_t level, const char* path, const char* name,
+                ItemAttributes* out)
 {
-    (void)level;
-    (void)name;
-    return query(path, out);
+    DWORD system_attributes;
+    const int error = query(path, out, &system_attributes);
+    if (error != 0) return error;
+    out->name = name;
+    out->link = is_link(*listings->levels[level], system_attributes);
+    return 0;
 }
 
-ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error)
+ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAttributes& folder, char* path,
+                          uint32_t name_slot, int* error)
 {
     // The pattern needs "*" and a terminator at the name slot.
-    if (level == 0 || level > max_folder_level || name_slot + 2 > path_capacity) {
-        *error = ERROR_FILENAME_EXCED_RANGE;
+    if (listings == nullptr || level == 0 || level > max_folder_level || name_slot + 2 > path_capacity) {
+        *error = listings == nullptr ? ERROR_NOT_ENOUGH_MEMORY : ERROR_FILENAME_EXCED_RANGE;
         return ListingStart::failed;
     }
     // The top-level item was named by the user and may be a link.
-    if (level > 1 && is_link(levels[level - 1])) return ListingStart::not_descended;
+    if (level > 1 && folder.link) return ListingStart::not_descended;
 
-    ListingLevel& listing = levels[level];
+    ListingLevel* const level_listing = listing_at(listings, level);
+    if (level_listing == nullptr) {
+        *error = ERROR_NOT_ENOUGH_MEMORY;
+        return ListingStart::failed;
+    }
+    ListingLevel& listing = *level_listing;
     const char saved[2] = {path[name_slot], path[name_slot + 1]};
     path[name_slot] = '*';
     path[name_slot + 1] = '\0';
@@ -203,9 +255,9 @@ ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* e
     return ListingStart::opened;
 }
 
-const char* next_entry(uint32_t level, uint32_t* name_len)
+const char* next_entry(FolderListings* listings, uint32_t level, uint32_t* name_len)
 {
-    ListingLevel& listing = levels[level];
+    ListingLevel& listing = *listings->levels[level];
     if (listing.first_pending) {
         listing.first_pending = false;
     } else {
@@ -224,12 +276,35 @@ const char* next_entry(uint32_t level, uint32_t* name_len)
     return listing.name;
 }
 
-int close_listing(uint32_t level)
+int close_listing(FolderListings* listings, uint32_t level)
 {
-    ListingLevel& listing = levels[level];
+    ListingLevel& listing = *listings->levels[level];
     if (listing.handle != INVALID_HANDLE_VALUE) FindClose(listing.handle);
     listing.handle = INVALID_HANDLE_VALUE;
     return listing.error;
+}
+
+// The search handle and its first entry, not yet handed out, travel; links
+// are settled before a folder is opened, so nothing of the levels above is
+// needed.
+void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
+{
+    ListingLevel* const given = from->levels[level];
+    ListingLevel* const listing = listing_at(to, level);
+    if (listing == nullptr) {
+        from->levels[level] = nullptr;
+        to->levels[level] = given;
+        return;
+    }
+    *listing = *given;
+    given->handle = INVALID_HANDLE_VALUE;
+}
+
+// Windows is not asked what kind of disk an item lies on: every item is
+// walked by as many walkers as there are.
+bool walk_alone(const ItemAttributes&)
+{
+    return false;
 }
 
 // Every path is UTF-8 inside the program, whatever the process's code page.

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <new>
 
+#include "core/failure_report.h"
+#include "core/file_system.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"
+#include "core/walk_team.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "text/summary.h"
@@ -23,8 +26,22 @@ struct ScanRequest {
 
 namespace {
 
-// The longest argument text counted; longer arguments are cut.
-constexpr uint32_t argument_text_max = path_capacity - 2;
+// Walkers per request: 0 for as many as there are processors to run them,
+// within default_walkers_least and default_walkers_most.
+std::atomic<unsigned> walkers_asked{0};
+// Even with few processors, a disk or a network share answers several reads
+// at once; beyond the most, more walkers mostly wait for each other.
+constexpr unsigned default_walkers_least = 4;
+constexpr unsigned default_walkers_most = 16;
+
+unsigned walkers_per_request()
+{
+    const unsigned asked = walkers_asked.load(std::memory_order_relaxed);
+    if (asked != 0) return asked;
+    const unsigned processors = processors_available();
+    if (processors < default_walkers_least) return default_walkers_least;
+    return processors > default_walkers_most ? default_walkers_most : processors;
+}
 
 // Holders of the argument list: the shell, and the argument worker while it
 // exists. The last one to let go frees it.
@@ -45,29 +62,57 @@ unsigned run_request_thread(void* request)
     return run_scan_request(static_cast<ScanRequest*>(request));
 }
 
-void count_drop(Drop* drop)
+void count_drop(Walker* walker, Drop* drop)
 {
     const uint32_t count = drop_item_count(drop);
     for (uint32_t i = 0; i < count; ++i) {
-        if (copy_drop_item(drop, i, scan_cursor.path, path_capacity) == 0) continue;
-        scan_item();
+        if (copy_drop_item(drop, i, walker->cursor.path, path_capacity) == 0) continue;
+        walker->cursor.depth = 0;
+        scan_item(walker);
     }
     release_drop(drop);
 }
 
-void count_arguments()
+// An argument that does not fit the path buffer is skipped and named: cut,
+// it would name something else.
+void count_arguments(Walker* walker)
 {
     for (int i = 1; i < argument_list.count; ++i) {
         const char* argument = argument_list.args[i];
-        const size_t len = strnlen(argument, argument_text_max);
-        memcpy(scan_cursor.path, argument, len);
-        scan_cursor.path[len] = '\0';
-        scan_cursor.path[path_capacity - 1] = '\0';
-        scan_item();
+        const size_t len = strnlen(argument, path_capacity);
+        if (len == path_capacity) {
+            report_failure(ScanFailure::cannot_read, argument, strlen(argument), nullptr, path_too_long_error);
+            continue;
+        }
+        memcpy(walker->cursor.path, argument, len + 1);
+        walker->cursor.depth = 0;
+        scan_item(walker);
     }
 }
 
+// The request's items, counted by a team of walkers into the Tally; without
+// memory for even one walker's state nothing is counted.
+void count_items(ScanRequest* request)
+{
+    WalkTeam* team = start_walk_team(walkers_per_request());
+    if (team == nullptr) {
+        if (request->kind == RequestKind::drop) release_drop(request->drop);
+        return;
+    }
+    Walker* lead = lead_walker(team);
+    if (request->kind == RequestKind::drop)
+        count_drop(lead, request->drop);
+    else
+        count_arguments(lead);
+    finish_walk_team(team, &tally);
+}
+
 }  // namespace
+
+void set_walkers_per_request(unsigned walkers)
+{
+    walkers_asked.store(walkers > max_walkers ? max_walkers : walkers, std::memory_order_relaxed);
+}
 
 void store_argument_list(int count, char** args, void (*free_block)(char** args))
 {
@@ -106,11 +151,7 @@ unsigned run_scan_request(ScanRequest* request)
 {
     take_scan_lock();
     enable_control(IDC_RESET_BUTTON, false);
-    scan_cursor.depth = 0;
-    if (request->kind == RequestKind::drop)
-        count_drop(request->drop);
-    else
-        count_arguments();
+    count_items(request);
     // No progress of this request may land after its "Ready".
     withdraw_progress();
     set_control_text(IDC_STATUS_LINE, "Ready");

@@ -21,6 +21,11 @@ void store_argument_list(int count, char** args, void (*free_block)(char** args)
 // freed now, or by the argument worker when that is still running or waiting.
 void release_argument_list();
 
+// How many walkers count each request from now on: 0 (the default) for one
+// per processor this process may run on, but at least 4 and at most 16;
+// otherwise that many, at most max_walkers.
+void set_walkers_per_request(unsigned walkers);
+
 // Called by the window for a drop: starts a worker for it and returns at
 // once. The request owns the drop from here on; it is released even when no
 // worker can be started (the drop is then lost).
@@ -34,6 +39,7 @@ bool start_argument_request();
 struct ScanRequest;
 
 // The worker body: takes scan_lock, disables Reset, counts every item in
-// order, shows "Ready" and the four result texts, enables Reset and releases
-// the lock. Returns 0.
+// order with a team of walkers (the worker leads it) and adds their shares to
+// the Tally, shows "Ready" and the four result texts, enables Reset and
+// releases the lock. Returns 0.
 unsigned run_scan_request(ScanRequest* request);

@@ -1,11 +1,14 @@
-// The accumulated statistics (Tally) and the position of the walk in progress
-// (ScanCursor): one process-wide record each, used by workers under scan_lock.
+// The accumulated statistics (Tally), one process-wide record used by workers
+// under scan_lock, and the position of a walk in progress (ScanCursor), which
+// each walking thread has of its own.
 #pragma once
 
 #include <cstdint>
 
 // Everything the window reports. Accumulates over scan requests until Reset.
-// Attribute counters count items: a hidden read-only file adds to both.
+// Attribute counters count items: a hidden read-only file adds to both. Each
+// walker of a request counts into a Tally of its own, its share, which is
+// added to the accumulated one when the request ends.
 struct Tally {
     uint32_t file_count;
     uint32_t files_read_only;
@@ -22,11 +25,11 @@ struct Tally {
     uint32_t max_abs_path;   // whole path, in bytes
 };
 
-// Capacity of the one path buffer, terminator included.
+// Capacity of a walker's path buffer, terminator included.
 constexpr uint32_t path_capacity = 4096;
 
-// Scratch state of the walk: the path being examined, appended to and cut in
-// place, and what relates it to the top-level item it came from.
+// Scratch state of one walker: the path being examined, appended to and cut
+// in place, and what relates it to the top-level item it came from.
 struct ScanCursor {
     char path[path_capacity];
     uint32_t base_len;    // length of the top-level item's path
@@ -35,9 +38,12 @@ struct ScanCursor {
 };
 
 extern Tally tally;
-extern ScanCursor scan_cursor;
 
-// Zeroes every Tally field and the numeric ScanCursor fields; the path text is
-// left as it is. Runs at start-up and on Reset, never while a worker uses the
-// Tally (workers keep Reset disabled while they do).
+// Zeroes every field of the accumulated Tally. Runs at start-up and on Reset,
+// never while a worker uses the Tally (workers keep Reset disabled while they
+// do).
 void reset_tally();
+
+// Adds a walker's share into `into`: the counts add up, the maxima rise to
+// the larger of the two.
+void add_share(Tally* into, const Tally& share);

@@ -29,6 +29,19 @@ void wait_for_workers();
 // worker has returned.
 bool wait_for_workers_for(unsigned milliseconds);
 
+// A thread that walks for a request's team, started by the request's worker
+// and joined by it when the request ends. It has the walk's stack room, as a
+// worker does, and shares the table of open files of the thread that starts
+// it (so a folder opened by one walker can be listed by another).
+struct WalkerThread;
+// Null when no thread could be started.
+WalkerThread* start_walker_thread(WorkerBody body, void* argument);
+// Waits until the thread has returned, and frees its handle.
+void join_walker_thread(WalkerThread* thread);
+
+// How many processors this process may run on (its affinity), at least 1.
+unsigned processors_available();
+
 // Makes each worker started from now on keep its own table of open files,
 // where the platform shares one between threads (Linux): a walk's queries
 // relative to a folder's descriptor then skip the reference counting a shared

@@ -63,6 +63,57 @@ void release_scan_lock()
     pthread_mutex_unlock(&scan_lock.mutex);
 }
 
+struct WalkerThread {
+    pthread_t thread;
+};
+
+namespace {
+
+struct WalkerStart {
+    WorkerBody body;
+    void* argument;
+};
+
+void* run_walker(void* raw)
+{
+    const WalkerStart start = *static_cast<WalkerStart*>(raw);
+    delete static_cast<WalkerStart*>(raw);
+    start.body(start.argument);
+    return nullptr;
+}
+
+}  // namespace
+
+WalkerThread* start_walker_thread(WorkerBody body, void* argument)
+{
+    auto* handle = new (std::nothrow) WalkerThread;
+    auto* start = new (std::nothrow) WalkerStart{body, argument};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, worker_stack_size);
+    const bool started = handle != nullptr && start != nullptr &&
+                         pthread_create(&handle->thread, &attributes, run_walker, start) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) return handle;
+    delete start;
+    delete handle;
+    return nullptr;
+}
+
+void join_walker_thread(WalkerThread* thread)
+{
+    pthread_join(thread->thread, nullptr);
+    delete thread;
+}
+
+unsigned processors_available()
+{
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 1;
+    const int count = CPU_COUNT(&allowed);
+    return count > 0 ? static_cast<unsigned>(count) : 1;
+}
+
 bool start_worker(WorkerBody body, void* argument)
 {
     auto* start = new (std::nothrow) WorkerStart{body, argument, workers_own_file_tables};

@@ -73,6 +73,57 @@ void release_scan_lock()
     LeaveCriticalSection(&scan_lock.section);
 }
 
+struct WalkerThread {
+    HANDLE thread;
+};
+
+namespace {
+
+struct WalkerStart {
+    WorkerBody body;
+    void* argument;
+};
+
+DWORD WINAPI run_walker(LPVOID raw)
+{
+    const WalkerStart start = *static_cast<WalkerStart*>(raw);
+    delete static_cast<WalkerStart*>(raw);
+    return start.body(start.argument);
+}
+
+}  // namespace
+
+WalkerThread* start_walker_thread(WorkerBody body, void* argument)
+{
+    auto* handle = new (std::nothrow) WalkerThread;
+    auto* start = new (std::nothrow) WalkerStart{body, argument};
+    if (handle != nullptr && start != nullptr) {
+        handle->thread = CreateThread(nullptr, worker_stack_size, run_walker, start,
+                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        if (handle->thread != nullptr) return handle;
+    }
+    delete start;
+    delete handle;
+    return nullptr;
+}
+
+void join_walker_thread(WalkerThread* thread)
+{
+    WaitForSingleObject(thread->thread, INFINITE);
+    CloseHandle(thread->thread);
+    delete thread;
+}
+
+unsigned processors_available()
+{
+    DWORD_PTR process_mask = 0;
+    DWORD_PTR system_mask = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask)) return 1;
+    unsigned count = 0;
+    for (; process_mask != 0; process_mask &= process_mask - 1) ++count;
+    return count > 0 ? count : 1;
+}
+
 bool start_worker(WorkerBody body, void* argument)
 {
     auto* start = new (std::nothrow) WorkerStart{body, argument};

@@ -1,4 +1,4 @@
-// The item scan and the recursive folder walk over the one path buffer.
+// The item scan and the recursive folder walk over a walker's path buffer.
 #include "core/walk.h"
 
 #include <cstring>
@@ -6,28 +6,30 @@
 #include "core/failure_report.h"
 #include "core/file_system.h"
 #include "core/tally.h"
+#include "core/walk_team.h"
 #include "core/window_port.h"
 
 namespace {
 
-// The attribute record of the last query, valid until the next one: a
-// folder's record is overwritten by the queries made inside it.
-ItemAttributes item_attributes;
-
-void count_folder_attributes(uint32_t attributes)
+void count_folder_attributes(Tally& share, uint32_t attributes)
 {
-    if (attributes & attribute_hidden) ++tally.folders_hidden;
-    if (attributes & attribute_system) ++tally.folders_system;
-    if (attributes & attribute_read_only) ++tally.folders_read_only;
+    if (attributes & attribute_hidden) ++share.folders_hidden;
+    if (attributes & attribute_system) ++share.folders_system;
+    if (attributes & attribute_read_only) ++share.folders_read_only;
 }
 
-void count_file(uint32_t attributes, uint64_t size)
+void count_file(Tally& share, uint32_t attributes, uint64_t size)
 {
-    if (attributes & attribute_hidden) ++tally.files_hidden;
-    if (attributes & attribute_system) ++tally.files_system;
-    if (attributes & attribute_read_only) ++tally.files_read_only;
-    ++tally.file_count;
-    tally.total_bytes += size;
+    if (attributes & attribute_hidden) ++share.files_hidden;
+    if (attributes & attribute_system) ++share.files_system;
+    if (attributes & attribute_read_only) ++share.files_read_only;
+    ++share.file_count;
+    share.total_bytes += size;
+}
+
+void raise(uint32_t& maximum, uint32_t value)
+{
+    if (value > maximum) maximum = value;
 }
 
 bool is_dot_or_dot_dot(const char* name)
@@ -35,105 +37,166 @@ bool is_dot_or_dot_dot(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-bool is_utf8_continuation(char byte)
+// The length of the UTF-8 character that starts with `byte`: 2 to 4 for a
+// lead byte, 0 for anything else.
+uint32_t sequence_length(unsigned char byte)
 {
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+    if (byte >= 0xC2 && byte <= 0xDF) return 2;
+    if (byte >= 0xE0 && byte <= 0xEF) return 3;
+    if (byte >= 0xF0 && byte <= 0xF4) return 4;
+    return 0;
 }
 
-}  // namespace
-
-void scan_item()
+bool is_continuation(unsigned char byte)
 {
-    char* const path = scan_cursor.path;
-    const uint32_t len = static_cast<uint32_t>(strlen(path));
-    uint32_t separators = 0;
-    for (uint32_t i = 0; i < len; ++i) separators += path[i] == path_separator;
-    scan_cursor.base_len = len;
-    scan_cursor.base_depth = separators;
-
-    // Before the query: an item that cannot be read still counts towards the
-    // longest path.
-    if (len > tally.max_abs_path) tally.max_abs_path = len;
-
-    const int error = query_item(path, &item_attributes);
-    if (error != 0) {
-        report_failure(ScanFailure::cannot_read, path, len, nullptr, error);
-        return;
-    }
-    if (item_attributes.attributes & attribute_folder) {
-        count_folder_attributes(item_attributes.attributes);
-        walk_folder();
-    } else {
-        count_file(item_attributes.attributes, item_attributes.size);
-    }
+    return (byte & 0xC0) == 0x80;
 }
 
-void walk_folder()
+// Where a cut at `at` falls inside a well-formed character of UTF-8, the
+// start of that character and *length its length; otherwise `at` and 0. Bytes
+// that are not UTF-8 (a Latin-1 name, say) are cut where the rule says.
+uint32_t character_around(const char* text, uint32_t n, uint32_t at, uint32_t* length)
 {
-    char* const path = scan_cursor.path;
-    const uint32_t depth = ++scan_cursor.depth;
-    ++tally.folder_count;
-    show_progress();
+    *length = 0;
+    for (uint32_t back = 1; back <= 3 && back <= at; ++back) {
+        const auto lead = static_cast<unsigned char>(text[at - back]);
+        if (is_continuation(lead)) continue;
+        const uint32_t len = sequence_length(lead);
+        if (len <= back || at - back + len > n) return at;
+        for (uint32_t i = 1; i < len; ++i)
+            if (!is_continuation(static_cast<unsigned char>(text[at - back + i]))) return at;
+        *length = len;
+        return at - back;
+    }
+    return at;
+}
 
-    if (depth > tally.max_rel_depth) tally.max_rel_depth = depth;
-    if (depth + scan_cursor.base_depth > tally.max_abs_depth)
-        tally.max_abs_depth = depth + scan_cursor.base_depth;
+// Counts the folder at entry, posts it as progress, raises the maxima,
+// appends its separator and opens its listing. Returns the name slot (the
+// length of the path with its separator) when the listing is open and is
+// this walker's to list, with the folder's own length in *folder_len; 0 when
+// there is nothing to list here (it could not be opened, must not be
+// descended, or went to another walker), depth then being as on entry.
+uint32_t enter_folder(Walker* walker, const ItemAttributes& folder, uint32_t* folder_len)
+{
+    ScanCursor& cursor = walker->cursor;
+    Tally& share = walker->share;
+    char* const path = cursor.path;
+    const uint32_t depth = ++cursor.depth;
+    ++share.folder_count;
+    show_progress(walker);
 
+    raise(share.max_rel_depth, depth);
+    raise(share.max_abs_depth, depth + cursor.base_depth);
     uint32_t len = static_cast<uint32_t>(strlen(path));
-    if (len > tally.max_abs_path) tally.max_abs_path = len;
-    if (len - scan_cursor.base_len > tally.max_rel_path) tally.max_rel_path = len - scan_cursor.base_len;
+    raise(share.max_abs_path, len);
+    raise(share.max_rel_path, len - cursor.base_len);
 
     // Without room for a separator nothing below the folder could be named:
     // it is counted, not listed.
     const bool needs_separator = len > 0 && path[len - 1] != path_separator;
     if (len + needs_separator + 1 > path_capacity) {
         report_failure(ScanFailure::cannot_list, path, len, nullptr, path_too_long_error);
-        --scan_cursor.depth;
-        return;
+        --cursor.depth;
+        return 0;
     }
-    const uint32_t folder_len = len;
+    *folder_len = len;
     if (needs_separator) path[len++] = path_separator;
-    char* const name_slot = path + len;
-    *name_slot = '\0';
+    path[len] = '\0';
 
     int error = 0;
-    const ListingStart start = open_listing(depth, path, len, &error);
+    const ListingStart start = open_listing(walker->listings, depth, folder, path, len, &error);
     if (start != ListingStart::opened) {
         if (start == ListingStart::failed)
-            report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
-        --scan_cursor.depth;
+            report_failure(ScanFailure::cannot_list, path, *folder_len, nullptr, error);
+        --cursor.depth;
+        return 0;
+    }
+    if (hand_off_folder(walker, *folder_len, len)) {
+        --cursor.depth;
+        return 0;
+    }
+    return len;
+}
+
+}  // namespace
+
+void scan_item(Walker* walker)
+{
+    ScanCursor& cursor = walker->cursor;
+    char* const path = cursor.path;
+    const uint32_t len = static_cast<uint32_t>(strlen(path));
+    uint32_t separators = 0;
+    for (uint32_t i = 0; i < len; ++i) separators += path[i] == path_separator;
+    cursor.base_len = len;
+    cursor.base_depth = separators;
+
+    // Before the query: an item that cannot be read still counts towards the
+    // longest path.
+    raise(walker->share.max_abs_path, len);
+
+    ItemAttributes item;
+    const int error = query_item(path, &item);
+    if (error != 0) {
+        report_failure(ScanFailure::cannot_read, path, len, nullptr, error);
         return;
     }
+    if (item.attributes & attribute_folder) {
+        count_folder_attributes(walker->share, item.attributes);
+        walker->hands_off = walker->team != nullptr && !walk_alone(item);
+        walk_folder(walker, item);
+    } else {
+        count_file(walker->share, item.attributes, item.size);
+    }
+}
+
+void walk_folder(Walker* walker, const ItemAttributes& folder)
+{
+    uint32_t folder_len = 0;
+    const uint32_t name_slot = enter_folder(walker, folder, &folder_len);
+    if (name_slot != 0) list_folder(walker, folder_len, name_slot);
+}
+
+void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
+{
+    ScanCursor& cursor = walker->cursor;
+    char* const path = cursor.path;
+    char* const name_at = path + name_slot;
+    const uint32_t depth = cursor.depth;
+    // The record of the entry being looked at, kept by the walker rather than
+    // in every level's frame: a folder's record is used up by opening it.
+    ItemAttributes& entry = walker->entry;
 
     uint32_t name_len = 0;
-    while (const char* name = next_entry(depth, &name_len)) {
+    while (const char* name = next_entry(walker->listings, depth, &name_len)) {
         if (is_dot_or_dot_dot(name)) continue;
-        if (len + name_len + 1 > path_capacity) {
-            report_failure(ScanFailure::cannot_read, path, len, name, path_too_long_error);
+        if (name_slot + name_len + 1 > path_capacity) {
+            report_failure(ScanFailure::cannot_read, path, name_slot, name, path_too_long_error);
             continue;
         }
-        memcpy(name_slot, name, name_len + 1);
+        memcpy(name_at, name, name_len + 1);
 
-        error = query_entry(depth, path, name_slot, &item_attributes);
+        const int error = query_entry(walker->listings, depth, path, name_at, &entry);
         if (error != 0) {
-            report_failure(ScanFailure::cannot_read, path, len + name_len, nullptr, error);
+            report_failure(ScanFailure::cannot_read, path, name_slot + name_len, nullptr, error);
             continue;
         }
-        if (item_attributes.attributes & attribute_folder) {
-            count_folder_attributes(item_attributes.attributes);
-            walk_folder();
+        if (entry.attributes & attribute_folder) {
+            count_folder_attributes(walker->share, entry.attributes);
+            uint32_t sub_len = 0;
+            const uint32_t sub_slot = enter_folder(walker, entry, &sub_len);
+            if (sub_slot != 0) list_folder(walker, sub_len, sub_slot);
         } else {
-            const uint32_t full = len + name_len;
-            if (full > tally.max_abs_path) tally.max_abs_path = full;
-            if (full - scan_cursor.base_len > tally.max_rel_path)
-                tally.max_rel_path = full - scan_cursor.base_len;
-            count_file(item_attributes.attributes, item_attributes.size);
+            const uint32_t full = name_slot + name_len;
+            raise(walker->share.max_abs_path, full);
+            raise(walker->share.max_rel_path, full - cursor.base_len);
+            count_file(walker->share, entry.attributes, entry.size);
         }
     }
 
-    --scan_cursor.depth;
-    *name_slot = '\0';
-    error = close_listing(depth);
+    --cursor.depth;
+    *name_at = '\0';
+    const int error = close_listing(walker->listings, depth);
     if (error != 0) report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
 }
 
@@ -148,8 +211,10 @@ void shorten_status_text(char* out, const char* rel, uint32_t n, bool whole_char
     uint32_t head = kept;
     uint32_t tail = n - kept;
     if (whole_characters) {
-        while (head > 0 && is_utf8_continuation(rel[head])) --head;
-        while (tail < n && is_utf8_continuation(rel[tail])) ++tail;
+        uint32_t length = 0;
+        head = character_around(rel, n, head, &length);
+        const uint32_t start = character_around(rel, n, tail, &length);
+        if (length != 0) tail = start + length;
     }
     char* end = out;
     memcpy(end, rel, head);
@@ -161,10 +226,10 @@ void shorten_status_text(char* out, const char* rel, uint32_t n, bool whole_char
     *end = '\0';
 }
 
-void show_progress()
+void show_progress(const Walker* walker)
 {
     char status[progress_text_size];
-    const char* rel = scan_cursor.path + scan_cursor.base_len;
+    const char* rel = walker->cursor.path + walker->cursor.base_len;
     shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)), paths_are_utf8());
     post_progress(status);
 }

@@ -1,19 +1,21 @@
-// Counting one top-level item into the Tally: scan_item, walk_folder and the
-// status text of the folder being entered.
+// Counting one top-level item: scan_item, walk_folder and the status text of
+// the folder being entered, done by a Walker, the state of one walking thread.
 //
-// A scan runs on a worker holding scan_lock and works in place on the one
-// ScanCursor path buffer:
+// A request's walkers (core/walk_team.h) each work in place on their own
+// ScanCursor path buffer and count into their own share of the Tally:
 //
-//   worker:      places the item's path in scan_cursor.path, depth 0
+//   lead walker: places the item's path in its cursor, depth 0
 //   scan_item:   records base_len and base_depth, raises max_abs_path, asks
 //                for the item's attributes; a file is counted on the spot, a
 //                folder has its attribute counters raised and is walked
 //   walk_folder: counts the folder at entry (so one that cannot be listed
-//                still counts), posts its relative path as progress,
-//                raises the depth and path maxima, appends a separator, and
-//                for each listed entry writes the name after that separator
-//                (the name slot), asks for its attributes and counts it as a
-//                file or walks it as a folder
+//                still counts), posts its relative path as progress, raises
+//                the depth and path maxima, appends a separator and opens
+//                the folder's listing; then either hands the open listing to
+//                an idle walker, with a copy of the path and cursor, or lists
+//                it itself: for each entry it writes the name after that
+//                separator (the name slot), asks for its attributes and
+//                counts it as a file or walks it as a folder
 //   on leaving:  the path is cut back to the folder's path and separator,
 //                and depth is restored
 //
@@ -21,28 +23,54 @@
 // "." and "..", an entry whose path would not fit the buffer, and everything
 // below a folder that cannot be listed (or that loops back to a folder above
 // it). Each skip is passed to the failure report, which only the terminal
-// mode fills in.
+// mode fills in. Which walker counts what is all the hand-offs change: the
+// shares add up to what one walker alone would count.
 #pragma once
 
 #include <cstdint>
 
-// Precondition: scan_cursor.path holds the item's path, zero-terminated, and
-// scan_cursor.depth is 0. Afterwards the item and everything below it are
-// counted, depth is 0 again and the path text is unspecified.
-void scan_item();
+#include "core/file_system.h"
+#include "core/tally.h"
 
-// Precondition: the path holds a folder's path, the folder's attribute
-// counters are already raised. Afterwards the folder and everything below it
-// are counted, depth is as on entry, and the path holds the folder's path
+struct WalkTeam;
+
+// Everything a walk in progress reads and writes, apart from the file system
+// and the window: passed to each function of the walk, used by one thread.
+struct Walker {
+    ScanCursor cursor;
+    Tally share;                // what this walker counted in this request
+    FolderListings* listings;   // its listing levels
+    WalkTeam* team;             // the walkers it may hand folders to; null walks alone
+    bool hands_off;             // whether the item being walked may be shared out
+    ItemAttributes entry;       // the entry being looked at
+};
+
+// Precondition: walker->cursor.path holds the item's path, zero-terminated,
+// and cursor.depth is 0. Afterwards the item and everything below it are
+// counted or handed to other walkers, depth is 0 again and the path text is
+// unspecified.
+void scan_item(Walker* walker);
+
+// Precondition: the cursor's path holds the path of `folder`, as its query
+// reported it, and the folder's attribute counters are already raised.
+// Afterwards the folder and everything below it are counted or handed to
+// another walker, depth is as on entry, and the path holds the folder's path
 // followed by one separator.
-void walk_folder();
+void walk_folder(Walker* walker, const ItemAttributes& folder);
+
+// Lists a folder whose listing is open at the cursor's depth, the path
+// holding the folder's path (`folder_len` bytes) and a separator up to the
+// name slot; walks what it holds, then closes the listing and restores depth
+// to one less. The second half of walk_folder, and what a walker does with a
+// folder handed to it.
+void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot);
 
 // Posts the path of the folder being entered, relative to the top-level item
 // and shortened to 25 bytes, "..." and 25 bytes when it has 54 bytes or more,
 // as the status line's progress: the window shows the latest one at its own
 // pace, and the walk never waits for it. Cuts fall between characters where
 // paths are UTF-8.
-void show_progress();
+void show_progress(const Walker* walker);
 
 // The status text for `rel` (n bytes) as show_progress builds it, into `out`
 // (56 bytes). `whole_characters`: move each cut back to a character boundary.

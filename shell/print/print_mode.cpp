@@ -4,9 +4,11 @@
 // error is a terminal.
 #include "shell/print/print_mode.h"
 
+#include <errno.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -14,6 +16,7 @@
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/walk_team.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
@@ -116,46 +119,62 @@ int usage_error(const char* problem, const char* what)
     return 2;
 }
 
+// The walkers asked for with --jobs: a whole number from 1 to max_walkers;
+// 0 when `text` is not one.
+unsigned parse_jobs(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = strtoul(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value < 1 || value > max_walkers) return 0;
+    return static_cast<unsigned>(value);
+}
+
 }  // namespace
 
 int run_print_mode(int argc, char** argv)
 {
     bool json = false;
     bool options_ended = false;
-    int path_count = 0;
+    // The argument list the request counts: the program, then the paths.
+    char** args = new char*[static_cast<size_t>(argc) + 1];
+    int count = 0;
+    args[count++] = argv[0];
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
+        char* argument = argv[i];
+        const char* jobs = nullptr;
         if (options_ended || argument[0] != '-' || argument[1] == '\0') {
-            ++path_count;
+            args[count++] = argument;
         } else if (strcmp(argument, "--") == 0) {
             options_ended = true;
         } else if (strcmp(argument, "--print") == 0) {
             continue;
         } else if (strcmp(argument, "--json") == 0) {
             json = true;
+        } else if (strcmp(argument, "--jobs") == 0 || strncmp(argument, "--jobs=", 7) == 0) {
+            jobs = argument[6] == '=' ? argument + 7 : i + 1 < argc ? argv[++i] : "";
+            const unsigned walkers = parse_jobs(jobs);
+            if (walkers == 0) {
+                delete[] args;
+                return usage_error("--jobs takes a number of walkers from 1 to 64, not ", jobs);
+            }
+            set_walkers_per_request(walkers);
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+            delete[] args;
             write_usage(stdout);
             return 0;
         } else if (strcmp(argument, "--version") == 0) {
+            delete[] args;
             puts("heapwise " HEAPWISE_VERSION);
             return 0;
         } else {
+            delete[] args;
             return usage_error("unknown option ", argument);
         }
     }
-    if (path_count == 0) return usage_error("no path given", "");
-
-    // The argument list the request counts: the program, then the paths.
-    char** args = new char*[static_cast<size_t>(path_count) + 2];
-    int count = 0;
-    args[count++] = argv[0];
-    options_ended = false;
-    for (int i = 1; i < argc; ++i) {
-        char* argument = argv[i];
-        if (options_ended || argument[0] != '-' || argument[1] == '\0')
-            args[count++] = argument;
-        else if (strcmp(argument, "--") == 0)
-            options_ended = true;
+    if (count == 1) {
+        delete[] args;
+        return usage_error("no path given", "");
     }
     args[count] = nullptr;
 

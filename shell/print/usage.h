@@ -17,7 +17,7 @@ struct UsageEntry {
 // The ways to start the program, each after "heapwise".
 inline constexpr const char* usage_forms[] = {
     "[--] [PATH...]",
-    "--print [--json] [--] PATH...",
+    "--print [--json] [--jobs N] [--] PATH...",
 };
 
 // Paragraphs of plain text, wrapped by whoever prints them.
@@ -33,6 +33,8 @@ inline constexpr const char* usage_description[] = {
 inline constexpr UsageEntry usage_options[] = {
     {"--print", "count in the terminal and print the results"},
     {"--json", "print every count as one JSON object instead"},
+    {"--jobs N", "walk with N threads at once (1 to 64); by default one per processor, but at least 4 and "
+                 "at most 16, and one for an item on a rotating disk"},
     {"-h, --help", "show this help and exit"},
     {"--version", "show the version and exit"},
     {"--", "end of the options: every argument after it is a PATH, even one that begins with '-'"},

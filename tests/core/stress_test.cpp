@@ -1,7 +1,8 @@
-// Many drops while scans run, Reset pressed between requests whenever the
-// window would allow it, and the window quitting while workers wait for the
-// lock, round after round: nothing crashes or hangs, every request ends with
-// "Ready", and the Tally is the sum of the requests since the last Reset.
+// Many drops while scans run, each counted by one to four walkers, Reset
+// pressed between requests whenever the window would allow it, and the window
+// quitting while workers wait for the lock, round after round: nothing
+// crashes or hangs, every request ends with "Ready", and the Tally is the sum
+// of the requests since the last Reset.
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -79,11 +80,11 @@ void press_reset()
     ++stress.resets;
 }
 
-// What one request adds: the tree holds three files of 1, 2 and 4 bytes and
-// one sub-folder.
-constexpr uint32_t files_per_request = 3;
-constexpr uint32_t folders_per_request = 2;
-constexpr uint64_t bytes_per_request = 7;
+// What one request adds: the tree holds 4 folders of 8 sub-folders of 6
+// one-byte files, enough for its walkers to hand folders to each other.
+constexpr uint32_t files_per_request = 4 * 8 * 6;
+constexpr uint32_t folders_per_request = 1 + 4 + 4 * 8;
+constexpr uint64_t bytes_per_request = files_per_request;
 
 void start_drop(const std::string& path)
 {
@@ -98,7 +99,7 @@ void expect_sum_of(unsigned requests, const std::string& round)
     EXPECT_EQ(tally.file_count, files_per_request * requests) << round << describe(tally);
     EXPECT_EQ(tally.folder_count, folders_per_request * requests) << round << describe(tally);
     EXPECT_EQ(tally.total_bytes, bytes_per_request * requests) << round << describe(tally);
-    EXPECT_EQ(tally.max_rel_depth, requests == 0 ? 0u : 2u) << round << describe(tally);
+    EXPECT_EQ(tally.max_rel_depth, requests == 0 ? 0u : 3u) << round << describe(tally);
 }
 
 }  // namespace
@@ -106,10 +107,7 @@ void expect_sum_of(unsigned requests, const std::string& round)
 TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
 {
     TempTree tree;
-    tree.file("a", 1);
-    tree.file("b", 2);
-    tree.folder("sub");
-    tree.file("sub/c", 4);
+    tree.bushy(4);
     const std::string root = tree.root();
 
     set_number_format(",", ".");
@@ -121,6 +119,8 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
 
     for (unsigned round = 0; round < 300; ++round) {
         const std::string name = "round " + std::to_string(round) + ": ";
+        // One to four walkers per request, the teams changing between rounds.
+        set_walkers_per_request(1 + round % 4);
         const bool quitting = round % 10 == 9;
         if (quitting) {
             std::lock_guard<std::mutex> hold(stress.hold_mutex);
@@ -176,5 +176,6 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
         }
     }
     store_window_port(nullptr);
+    set_walkers_per_request(0);
     printf("%u requests, %u effective resets, %u quits\n", started, stress.resets, quits);
 }

@@ -1,45 +1,30 @@
-// reset_tally: every Tally field and the numeric ScanCursor fields go to zero,
-// while the path text stays exactly as it was.
+// The accumulated Tally: Reset zeroes every field, and a walker's share adds
+// its counts and raises the maxima.
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "core/tally.h"
+#include "tests/support/temp_tree.h"
 
 namespace {
 
-TEST(TallyTest, ResetZeroesTheCountsButKeepsThePath)
+TEST(TallyTest, ResetZeroesEveryField)
 {
-    reset_tally();
     // Every byte non-zero, so a field the reset forgets cannot read zero by chance.
     std::memset(&tally, 0xa5, sizeof tally);
-    scan_cursor.base_len = 17;
-    scan_cursor.base_depth = 3;
-    scan_cursor.depth = 9;
-    char pattern[path_capacity];
-    for (uint32_t i = 0; i < path_capacity; ++i) pattern[i] = static_cast<char>('a' + i % 26);
-    pattern[40] = '\0';  // bytes past the terminator must survive too
-    std::memcpy(scan_cursor.path, pattern, path_capacity);
-
     reset_tally();
+    EXPECT_EQ(describe(tally), describe(Tally{}));
+}
 
-    EXPECT_EQ(tally.file_count, 0u);
-    EXPECT_EQ(tally.files_read_only, 0u);
-    EXPECT_EQ(tally.files_system, 0u);
-    EXPECT_EQ(tally.files_hidden, 0u);
-    EXPECT_EQ(tally.folder_count, 0u);
-    EXPECT_EQ(tally.folders_read_only, 0u);
-    EXPECT_EQ(tally.folders_system, 0u);
-    EXPECT_EQ(tally.folders_hidden, 0u);
-    EXPECT_EQ(tally.total_bytes, 0u);
-    EXPECT_EQ(tally.max_rel_depth, 0u);
-    EXPECT_EQ(tally.max_abs_depth, 0u);
-    EXPECT_EQ(tally.max_rel_path, 0u);
-    EXPECT_EQ(tally.max_abs_path, 0u);
-    EXPECT_EQ(scan_cursor.base_len, 0u);
-    EXPECT_EQ(scan_cursor.base_depth, 0u);
-    EXPECT_EQ(scan_cursor.depth, 0u);
-    EXPECT_EQ(std::memcmp(scan_cursor.path, pattern, path_capacity), 0);
+// Each field has its own values, so a field added wrongly, or not at all,
+// shows; the maxima keep the larger value from either side.
+TEST(TallyTest, ShareAddsItsCountsAndRaisesTheMaxima)
+{
+    Tally into{1, 2, 3, 4, 5, 6, 7, 8, 1ull << 40, 9, 30, 11, 40};
+    const Tally share{10, 20, 30, 40, 50, 60, 70, 80, 3, 12, 13, 4, 50};
+    add_share(&into, share);
+    EXPECT_EQ(describe(into), describe(Tally{11, 22, 33, 44, 55, 66, 77, 88, (1ull << 40) + 3, 12, 30, 11, 50}));
 }
 
 }  // namespace

@@ -248,7 +248,8 @@ TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
 
 // The kernel's trees change as they are read and hold entries even root may
 // not read. The walk must finish; the exit code must say whether anything
-// was skipped, and as root nothing in the process's own /proc entry is.
+// was skipped, and as root nothing in the process's own /proc entry is but
+// the descriptors other walkers closed between their listing and query.
 TEST(KernelTrees, ProcSelfAndSysKernelFinish)
 {
     for (const char* path : {"/proc/self", "/sys/kernel"}) {
@@ -260,7 +261,10 @@ TEST(KernelTrees, ProcSelfAndSysKernelFinish)
         EXPECT_GT(field(outcome, "folder_count"), 1u);
         EXPECT_GT(field(outcome, "file_count"), 0u);
         if (geteuid() == 0 && strcmp(path, "/proc/self") == 0) {
-            EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+            for (const std::string& line : lines(outcome.err))
+                EXPECT_TRUE((line.find("/fd/") != std::string::npos || line.find("/fdinfo/") != std::string::npos) &&
+                            line.ends_with("': No such file or directory"))
+                    << line;
         }
     }
 }

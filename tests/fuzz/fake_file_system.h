@@ -28,13 +28,13 @@ struct FakeNode {
 struct FakeFileSystem {
     FakeNode nodes[fake_node_capacity];
     uint32_t node_count;
-    bool utf8;  // what paths_are_utf8 answers
+    bool utf8;        // what paths_are_utf8 answers
+    bool walk_alone;  // what walk_alone answers
 };
 
 extern FakeFileSystem fake_fs;
 
-// Empties the file system and forgets every listing; the root must be added
-// first by the caller.
+// Empties the file system; the root must be added first by the caller.
 void fake_fs_clear();
 
 // Appends a node as the last child of `parent` (fake_no_node for the root).
@@ -42,8 +42,6 @@ void fake_fs_clear();
 uint32_t fake_fs_add(uint32_t parent, const FakeNode& node);
 
 // Starts checking a walk over the tree whose top-level path has `base_len`
-// bytes and `base_depth` separators.
+// bytes and `base_depth` separators. Each walker's listings are checked for
+// being all closed when they are freed.
 void fake_fs_begin_walk(uint32_t base_len, uint32_t base_depth);
-
-// Every listing was closed: aborts otherwise.
-void fake_fs_end_walk();

@@ -1,7 +1,9 @@
 // The seam of core/file_system.h over the in-memory tree of
 // fake_file_system.h. Every call checks that the walk keeps to the seam's
-// rules (one listing per level, levels closed innermost first, the path it
-// passes is the entry's whole path within the buffer) and aborts otherwise.
+// rules (one listing per level and walker, levels closed innermost first, a
+// folder opened only as its query reported it, only fresh listings handed
+// over, the path it passes is the entry's whole path within the walker's own
+// buffer) and aborts otherwise.
 #include <errno.h>
 
 #include <cstdio>
@@ -21,7 +23,7 @@ namespace {
 
 struct FakeListing {
     bool open;
-    uint32_t folder;     // node listed
+    uint32_t folder;     // node listed (kept for the levels above a hand-over)
     uint32_t name_slot;  // where the walk writes entry names
     uint32_t position;   // 0 ".", 1 "..", then the children
     uint32_t next_child; // the child the next entry returns
@@ -30,8 +32,17 @@ struct FakeListing {
     int error;
 };
 
-FakeListing listings[max_folder_level + 2];
-uint32_t last_queried = fake_no_node;
+}  // namespace
+
+// One walker's listings, and the path buffer its calls must come with: the
+// first member of that walker's ScanCursor, whose other fields follow it.
+struct FolderListings {
+    FakeListing levels[max_folder_level + 2];
+    const ScanCursor* cursor;
+};
+
+namespace {
+
 uint32_t walk_base_len;
 uint32_t walk_base_depth;
 
@@ -41,33 +52,56 @@ uint32_t walk_base_depth;
     abort();
 }
 
-// The fields after the path buffer double as its guard: a write past the
-// buffer's end lands on them first.
-void check_cursor(uint32_t level)
+// The walker's path buffer is the one it used before. The fields after the
+// buffer double as its guard: a write past the buffer's end lands on them
+// first.
+void check_cursor(FolderListings* listings, const char* path, uint32_t level)
 {
-    if (scan_cursor.base_len != walk_base_len || scan_cursor.base_depth != walk_base_depth)
+    const auto* cursor = reinterpret_cast<const ScanCursor*>(path);
+    if (listings->cursor == nullptr) listings->cursor = cursor;
+    if (cursor != listings->cursor) violation("the path is not the walker's own buffer", level);
+    if (cursor->base_len != walk_base_len || cursor->base_depth != walk_base_depth)
         violation("the fields after the path buffer changed", level);
-    if (scan_cursor.depth != level) violation("the level is not the cursor's depth", level);
-    if (strnlen(scan_cursor.path, path_capacity) == path_capacity)
+    if (cursor->depth != level) violation("the level is not the cursor's depth", level);
+    if (strnlen(cursor->path, path_capacity) == path_capacity)
         violation("the path is not terminated within the buffer", level);
 }
 
-void check_level(uint32_t level, bool must_be_open)
+void check_level(FolderListings* listings, uint32_t level, bool must_be_open)
 {
+    if (listings == nullptr) violation("no listings", level);
     if (level == 0 || level > max_folder_level) violation("level out of range", level);
-    if (listings[level].open != must_be_open)
+    if (listings->levels[level].open != must_be_open)
         violation(must_be_open ? "listing not open" : "listing already open", level);
-    if (listings[level + 1].open) violation("a deeper listing is still open", level);
+    if (listings->levels[level + 1].open) violation("a deeper listing is still open", level);
+}
+
+void fill(ItemAttributes* out, const FakeNode& node, uint32_t index, const char* name)
+{
+    *out = ItemAttributes{node.attributes, node.size, name, index, node.identity, false};
 }
 
 }  // namespace
+
+FolderListings* make_folder_listings()
+{
+    auto* listings = static_cast<FolderListings*>(calloc(1, sizeof(FolderListings)));
+    if (listings == nullptr) violation("no memory for listings", 0);
+    return listings;
+}
+
+void free_folder_listings(FolderListings* listings)
+{
+    for (uint32_t level = 1; level <= max_folder_level; ++level)
+        if (listings->levels[level].open) violation("a listing was left open", level);
+    free(listings);
+}
 
 void fake_fs_clear()
 {
     fake_fs.node_count = 0;
     fake_fs.utf8 = true;
-    memset(listings, 0, sizeof listings);
-    last_queried = fake_no_node;
+    fake_fs.walk_alone = false;
 }
 
 uint32_t fake_fs_add(uint32_t parent, const FakeNode& node)
@@ -96,83 +130,73 @@ void fake_fs_begin_walk(uint32_t base_len, uint32_t base_depth)
 {
     walk_base_len = base_len;
     walk_base_depth = base_depth;
-    memset(listings, 0, sizeof listings);
-    last_queried = fake_no_node;
-}
-
-void fake_fs_end_walk()
-{
-    for (uint32_t level = 1; level <= max_folder_level; ++level)
-        if (listings[level].open) violation("a listing was left open", level);
-    if (scan_cursor.depth != 0) violation("the depth was not restored", 0);
 }
 
 int query_item(const char* path, ItemAttributes* out)
 {
     if (strlen(path) != walk_base_len) violation("the top-level path is not the item's", 0);
     const FakeNode& root = fake_fs.nodes[0];
-    last_queried = fake_no_node;
     if (root.query_error != 0) return root.query_error;
-    *out = ItemAttributes{root.attributes, root.size};
-    last_queried = 0;
+    fill(out, root, 0, path);
     return 0;
 }
 
-int query_entry(uint32_t level, const char* path, const char* name, ItemAttributes* out)
+int query_entry(FolderListings* listings, uint32_t level, const char* path, const char* name, ItemAttributes* out)
 {
-    check_level(level, true);
-    check_cursor(level);
-    const FakeListing& listing = listings[level];
+    check_level(listings, level, true);
+    check_cursor(listings, path, level);
+    const FakeListing& listing = listings->levels[level];
     if (listing.current == fake_no_node) violation("query of an entry that was not listed", level);
     const FakeNode& entry = fake_fs.nodes[listing.current];
-    if (path != scan_cursor.path || name != path + listing.name_slot)
-        violation("the name is not in the name slot of the path buffer", level);
+    if (name != path + listing.name_slot) violation("the name is not in the name slot of the path buffer", level);
     if (strlen(name) != entry.name_len || memcmp(name, entry.name, entry.name_len) != 0)
         violation("the name is not the entry last listed", level);
     if (listing.name_slot + entry.name_len >= path_capacity) violation("the path overruns the buffer", level);
-    last_queried = fake_no_node;
     if (entry.query_error != 0) return entry.query_error;
-    *out = ItemAttributes{entry.attributes, entry.size};
-    last_queried = listing.current;
+    fill(out, entry, listing.current, name);
     return 0;
 }
 
-ListingStart open_listing(uint32_t level, char* path, uint32_t name_slot, int* error)
+ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAttributes& folder, char* path,
+                          uint32_t name_slot, int* error)
 {
-    check_level(level, false);
-    check_cursor(level);
-    if (last_queried == fake_no_node) violation("open without a successful query", level);
-    const FakeNode& folder = fake_fs.nodes[last_queried];
-    if (!(folder.attributes & attribute_folder)) violation("open of a file", level);
-    if (path != scan_cursor.path || name_slot == 0 || name_slot >= path_capacity)
-        violation("the name slot is outside the path buffer", level);
+    check_level(listings, level, false);
+    check_cursor(listings, path, level);
+    const auto node = static_cast<uint32_t>(folder.device);
+    if (node >= fake_fs.node_count) violation("open of a record no query made", level);
+    const FakeNode& opened = fake_fs.nodes[node];
+    if (!(opened.attributes & attribute_folder)) violation("open of a file", level);
+    if (name_slot == 0 || name_slot >= path_capacity) violation("the name slot is outside the path buffer", level);
     if (strlen(path) != name_slot || path[name_slot - 1] != path_separator)
         violation("the path does not end in a separator at the name slot", level);
     if (level == 1) {
-        if (last_queried != 0) violation("level 1 is not the top-level item", level);
+        if (node != 0 || folder.name != path) violation("level 1 is not the top-level item", level);
         if (name_slot != walk_base_len && name_slot != walk_base_len + 1)
             violation("the top-level path changed", level);
     } else {
-        const FakeListing& parent = listings[level - 1];
-        if (!parent.open || parent.current != last_queried) violation("open of an entry not just queried", level);
-        if (name_slot != parent.name_slot + folder.name_len + 1)
+        const FakeListing& parent = listings->levels[level - 1];
+        if (!parent.open || parent.current != node || folder.name != path + parent.name_slot)
+            violation("open of an entry not just queried", level);
+        if (name_slot != parent.name_slot + opened.name_len + 1)
             violation("the folder's path is not its parent's and its name", level);
     }
     for (uint32_t above = 1; above < level; ++above)
-        if (fake_fs.nodes[listings[above].folder].identity == folder.identity) return ListingStart::not_descended;
-    if (folder.open_error != 0) {
-        *error = folder.open_error;
+        if (fake_fs.nodes[listings->levels[above].folder].identity == opened.identity)
+            return ListingStart::not_descended;
+    if (opened.open_error != 0) {
+        *error = opened.open_error;
         return ListingStart::failed;
     }
-    listings[level] = FakeListing{true, last_queried, name_slot, 0, folder.first_child, fake_no_node, 0, 0};
+    listings->levels[level] = FakeListing{true, node, name_slot, 0, opened.first_child, fake_no_node, 0, 0};
     return ListingStart::opened;
 }
 
-const char* next_entry(uint32_t level, uint32_t* name_len)
+const char* next_entry(FolderListings* listings, uint32_t level, uint32_t* name_len)
 {
-    check_level(level, true);
-    check_cursor(level);
-    FakeListing& listing = listings[level];
+    check_level(listings, level, true);
+    // A walker handed this listing shows its buffer at its first query.
+    if (listings->cursor != nullptr) check_cursor(listings, listings->cursor->path, level);
+    FakeListing& listing = listings->levels[level];
     listing.current = fake_no_node;
     if (listing.position < 2) {
         ++listing.position;
@@ -194,16 +218,37 @@ const char* next_entry(uint32_t level, uint32_t* name_len)
     return entry.name;
 }
 
-int close_listing(uint32_t level)
+int close_listing(FolderListings* listings, uint32_t level)
 {
-    check_level(level, true);
+    check_level(listings, level, true);
     // The walk lowers the depth before it closes.
-    check_cursor(level - 1);
-    FakeListing& listing = listings[level];
+    if (listings->cursor != nullptr) check_cursor(listings, listings->cursor->path, level - 1);
+    FakeListing& listing = listings->levels[level];
     listing.open = false;
-    last_queried = fake_no_node;
     if (listing.error != 0) return listing.error;
     return fake_fs.nodes[listing.folder].close_error;
+}
+
+// Only a listing just opened travels, to a walker with none open; the levels
+// above keep only which folder they were, for the loop rule.
+void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
+{
+    check_level(from, level, true);
+    const FakeListing& given = from->levels[level];
+    if (given.position != 0) violation("a listing handed over after it was read", level);
+    for (uint32_t any = 1; any <= max_folder_level; ++any)
+        if (to->levels[any].open) violation("a listing handed to a walker that has one open", any);
+    for (uint32_t above = 1; above < level; ++above) {
+        to->levels[above] = FakeListing{};
+        to->levels[above].folder = from->levels[above].folder;
+    }
+    to->levels[level] = given;
+    from->levels[level].open = false;
+}
+
+bool walk_alone(const ItemAttributes&)
+{
+    return fake_fs.walk_alone;
 }
 
 bool paths_are_utf8()

@@ -1,9 +1,11 @@
 // The walk over a fake file system built from the fuzzer's bytes: names of 1
 // to 255 bytes, deep and long paths, loops back to a folder above, and failed
-// queries, opens, listings and closes. The Tally and the number of reported
-// skips must equal those of a simple recursive model of the same tree.
+// queries, opens, listings and closes, by one to four walkers handing folders
+// to each other. The Tally and the number of reported skips must equal those
+// of a simple recursive model of the same tree.
 #include <errno.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "core/file_system.h"
 #include "core/tally.h"
 #include "core/walk.h"
+#include "core/walk_team.h"
 #include "tests/fuzz/fake_file_system.h"
 
 namespace {
@@ -145,7 +148,8 @@ void model_folder(Model& m, uint32_t index, uint32_t depth, uint32_t len, bool e
     if (folder.listing_fails_after != fake_never || folder.close_error != 0) ++m.skips;
 }
 
-uint32_t reported_skips;
+// Walkers report from their own threads.
+std::atomic<uint32_t> reported_skips{0};
 
 void count_skip(ScanFailure, const char*, size_t, const char*, int)
 {
@@ -174,7 +178,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t base_len = 1 + (static_cast<uint32_t>(length_byte) << 4 | (path_byte & 15)) % (path_capacity - 1);
     const bool trailing = path_byte & 16;
     fake_fs.utf8 = path_byte & 32;
-    char* path = scan_cursor.path;
+    // One to four walkers, and sometimes the item kept to one.
+    const uint32_t walkers = 1 + (path_byte >> 6);
+    static char path[path_capacity];
     uint32_t base_depth = 0;
     for (uint32_t i = 0; i < base_len; ++i) {
         const bool separator = i % 201 == 0 || (trailing && i == base_len - 1);
@@ -184,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     path[base_len] = '\0';
 
     decode_node(in, fake_no_node, 0);
+    fake_fs.walk_alone = (length_byte & 3) == 3;
     const FakeNode& root = fake_fs.nodes[0];
 
     Model model{};
@@ -201,8 +208,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     reported_skips = 0;
     store_failure_report(count_skip);
     fake_fs_begin_walk(base_len, base_depth);
-    scan_item();
-    fake_fs_end_walk();
+    WalkTeam* team = start_walk_team(walkers);
+    if (team == nullptr) abort();
+    Walker* lead = lead_walker(team);
+    memcpy(lead->cursor.path, path, base_len + 1);
+    lead->cursor.depth = 0;
+    scan_item(lead);
+    finish_walk_team(team, &tally);
     store_failure_report(nullptr);
 
     CHECK_FIELD(file_count);
@@ -219,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CHECK_FIELD(max_rel_path);
     CHECK_FIELD(max_abs_path);
     if (reported_skips != model.skips) {
-        fprintf(stderr, "skips: walk reported %u, model %u\n", reported_skips, model.skips);
+        fprintf(stderr, "skips: walk reported %u, model %u\n", reported_skips.load(), model.skips);
         abort();
     }
     return 0;

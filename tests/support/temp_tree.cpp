@@ -9,6 +9,7 @@
 
 #include "core/tally.h"
 #include "core/walk.h"
+#include "core/walk_team.h"
 
 std::string describe(const Tally& t)
 {
@@ -20,12 +21,16 @@ std::string describe(const Tally& t)
     return out.str();
 }
 
-void scan_path(const std::string& path)
+void scan_path(const std::string& path, unsigned walkers)
 {
-    ASSERT_LT(path.size(), sizeof scan_cursor.path);
-    memcpy(scan_cursor.path, path.c_str(), path.size() + 1);
-    scan_cursor.depth = 0;
-    scan_item();
+    WalkTeam* team = start_walk_team(walkers);
+    ASSERT_NE(team, nullptr);
+    Walker* walker = lead_walker(team);
+    ASSERT_LT(path.size(), sizeof walker->cursor.path);
+    memcpy(walker->cursor.path, path.c_str(), path.size() + 1);
+    walker->cursor.depth = 0;
+    scan_item(walker);
+    finish_walk_team(team, &tally);
 }
 
 std::string TempTree::folder_chain(const std::string& name, int levels)

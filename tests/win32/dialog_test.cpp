@@ -26,6 +26,7 @@
 #include "shell/win32/main_window.h"
 #include "shell/win32/winmain.h"
 #include "tests/support/scan_hold.h"
+#include "tests/support/temp_tree.h"
 #include "tests/win32/dialog_support.h"
 #include "text/number_format.h"
 #include "text/summary.h"
@@ -257,11 +258,7 @@ std::string long_tree()
 Expected texts_counted_directly(const std::vector<std::string>& paths)
 {
     reset_tally();
-    for (const std::string& path : paths) {
-        memcpy(scan_cursor.path, path.c_str(), path.size() + 1);
-        scan_cursor.depth = 0;
-        scan_item();
-    }
+    for (const std::string& path : paths) scan_path(path);
     load_number_format();
     const Expected texts = texts_of(tally);
     reset_tally();
