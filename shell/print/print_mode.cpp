@@ -152,11 +152,12 @@ int run_print_mode(int argc, char** argv)
         } else if (strcmp(argument, "--json") == 0) {
             json = true;
         } else if (strcmp(argument, "--jobs") == 0 || strncmp(argument, "--jobs=", 7) == 0) {
-            jobs = argument[6] == '=' ? argument + 7 : i + 1 < argc ? argv[++i] : "";
+            const bool joined = argument[6] == '=';
+            jobs = joined ? argument + 7 : i + 1 < argc ? argv[++i] : "";
             const unsigned walkers = parse_jobs(jobs);
             if (walkers == 0) {
                 delete[] args;
-                return usage_error("--jobs takes a number of walkers from 1 to 64, not ", jobs);
+                return usage_error("--jobs takes a number of walkers from 1 to 64: ", joined ? argument : jobs);
             }
             set_walkers_per_request(walkers);
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {

@@ -240,6 +240,10 @@ TEST(ShortenStatusText, ShowsUpTo53BytesWholeAndOtherwiseBothEnds)
         EXPECT_EQ(shown.size(), 53u) << n;
         EXPECT_EQ(shown, rel.substr(0, 25) + "..." + rel.substr(n - 25)) << n;
     }
+    // Bytes that are not UTF-8 (a Latin-1 name of degree signs, 0xB0) are cut
+    // where the rule says, even where they look like the middle of a character.
+    const std::string latin1 = "/" + std::string(60, '\xB0');
+    EXPECT_EQ(shortened(latin1, true), latin1.substr(0, 25) + "..." + latin1.substr(61 - 25));
 }
 
 // Texts mixing characters of one to four bytes in shifting phases, so that

@@ -213,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--bogus", tree.root()}, {"-v", tree.root()}, {"--print", "--jsn", tree.root()}}) {
+         {std::vector<std::string>{"--bogus", tree.root()}, {"-v", tree.root()}, {"--print", "--jsn", tree.root()},
+          {"--jobs", "0", tree.root()}, {"--jobs", "4x", tree.root()}, {"--jobs=65", tree.root()}}) {
         SCOPED_TRACE(arguments[arguments.size() - 2]);
         const Outcome printed = run_heapwise(arguments);
         EXPECT_EQ(printed.exit_code, 2);
@@ -223,6 +224,20 @@ TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
         EXPECT_NE(printed.err.find(arguments[arguments.size() - 2]), std::string::npos) << printed.err;
         EXPECT_NE(printed.err.find("--help"), std::string::npos) << printed.err;
     }
+}
+
+// However many walk, the counts and texts are those of one walker.
+TEST_F(PrintModeTest, AnyNumberOfWalkersGivesTheSameResults)
+{
+    tree.bushy(6);
+    tree.file("f2/.hidden", 5);
+    const Outcome one = run_heapwise({"--jobs", "1", "--json", tree.root(), tree.path("f1")});
+    ASSERT_EQ(one.exit_code, 0) << one.err;
+    for (const char* jobs : {"--jobs=2", "--jobs=7"}) {
+        SCOPED_TRACE(jobs);
+        EXPECT_EQ(run_heapwise({jobs, "--json", tree.root(), tree.path("f1")}).out, one.out);
+    }
+    EXPECT_EQ(run_heapwise({"--json", tree.root(), tree.path("f1")}).out, one.out);
 }
 
 TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
