@@ -94,7 +94,7 @@ void count_arguments(Walker* walker)
 // memory for even one walker's state nothing is counted.
 void count_items(ScanRequest* request)
 {
-    WalkTeam* team = start_walk_team(walkers_per_request());
+    WalkTeam* team = start_walk_team(walkers_per_request(), &tally);
     if (team == nullptr) {
         if (request->kind == RequestKind::drop) release_drop(request->drop);
         return;

@@ -85,6 +85,7 @@ uint32_t enter_folder(Walker* walker, const ItemAttributes& folder, uint32_t* fo
     const uint32_t depth = ++cursor.depth;
     ++share.folder_count;
     show_progress(walker);
+    publish_share(walker);
 
     raise(share.max_rel_depth, depth);
     raise(share.max_abs_depth, depth + cursor.base_depth);

@@ -42,6 +42,7 @@ struct Walker {
     FolderListings* listings;   // its listing levels
     WalkTeam* team;             // the walkers it may hand folders to; null walks alone
     bool hands_off;             // whether the item being walked may be shared out
+    uint32_t place;             // its place in the team
     ItemAttributes entry;       // the entry being looked at
 };
 

@@ -17,6 +17,8 @@ namespace {
 // One walker and what the team knows of it.
 struct Member {
     Walker walker;
+    std::mutex published_mutex;    // held only to copy a share in or out
+    Tally published;               // its share as of the last folder it entered
     std::condition_variable wake;  // a folder was handed to it, or the team is done
     bool has_work;                 // a folder waits in its cursor and listings
     uint32_t folder_len;           // of that folder
@@ -35,9 +37,15 @@ struct WalkTeam {
     bool done = false;
     uint32_t size = 0;
     Member* members = nullptr;
+    bool shown;           // whether running_tally reports this team
+    Tally counted_before;
 };
 
 namespace {
+
+// The team whose running counts are shown, while it walks.
+std::mutex shown_team_mutex;
+WalkTeam* shown_team = nullptr;
 
 // Caller holds the mutex. The walker at `index` is idle; when it was the
 // last busy one, every folder has been walked and the team is done.
@@ -90,7 +98,7 @@ void free_members(WalkTeam* team)
 
 }  // namespace
 
-WalkTeam* start_walk_team(uint32_t walkers)
+WalkTeam* start_walk_team(uint32_t walkers, const Tally* counted_before)
 {
     if (walkers < 1) walkers = 1;
     if (walkers > max_walkers) walkers = max_walkers;
@@ -109,7 +117,9 @@ WalkTeam* start_walk_team(uint32_t walkers)
         member.walker.listings = make_folder_listings();
         member.walker.team = team;
         member.walker.hands_off = false;
+        member.walker.place = i;
         member.walker.cursor.depth = 0;
+        member.published = Tally{};
         member.has_work = false;
         member.thread = nullptr;
         if (member.walker.listings == nullptr && i > 0) break;
@@ -131,6 +141,12 @@ WalkTeam* start_walk_team(uint32_t walkers)
             break;
         }
     }
+    team->shown = counted_before != nullptr;
+    if (team->shown) {
+        team->counted_before = *counted_before;
+        const std::lock_guard<std::mutex> hold(shown_team_mutex);
+        shown_team = team;
+    }
     return team;
 }
 
@@ -143,8 +159,34 @@ void finish_walk_team(WalkTeam* team, Tally* into)
 {
     serve(team, 0);
     for (uint32_t i = 1; i < team->size; ++i) join_walker_thread(team->members[i].thread);
+    if (team->shown) {
+        const std::lock_guard<std::mutex> hold(shown_team_mutex);
+        shown_team = nullptr;
+    }
     for (uint32_t i = 0; i < team->size; ++i) add_share(into, team->members[i].walker.share);
     free_members(team);
+}
+
+bool running_tally(Tally* out)
+{
+    const std::lock_guard<std::mutex> hold(shown_team_mutex);
+    if (shown_team == nullptr) return false;
+    *out = shown_team->counted_before;
+    for (uint32_t i = 0; i < shown_team->size; ++i) {
+        Member& member = shown_team->members[i];
+        const std::lock_guard<std::mutex> copying(member.published_mutex);
+        add_share(out, member.published);
+    }
+    return true;
+}
+
+void publish_share(const Walker* walker)
+{
+    WalkTeam* const team = walker->team;
+    if (team == nullptr || !team->shown) return;
+    Member& member = team->members[walker->place];
+    const std::lock_guard<std::mutex> copying(member.published_mutex);
+    member.published = walker->share;
 }
 
 bool hand_off_folder(Walker* giver, uint32_t folder_len, uint32_t name_slot)

@@ -20,8 +20,10 @@ constexpr uint32_t max_walkers = 64;
 
 // Makes a team of `walkers` (1 to max_walkers), its helpers started and
 // idle. With fewer threads or less memory than asked the team is smaller;
-// null only when not even the lead's state could be had.
-WalkTeam* start_walk_team(uint32_t walkers);
+// null only when not even the lead's state could be had. With `counted_before`
+// (the Tally the shares will be added to, which does not change while the
+// team walks) the team's running counts are what running_tally reports.
+WalkTeam* start_walk_team(uint32_t walkers, const Tally* counted_before = nullptr);
 
 // The walker of the thread that started the team.
 Walker* lead_walker(WalkTeam* team);
@@ -30,6 +32,15 @@ Walker* lead_walker(WalkTeam* team);
 // handed out is walked, lets the helpers end, adds every walker's share to
 // `into` and frees the team.
 void finish_walk_team(WalkTeam* team, Tally* into);
+
+// While a team started with its counts before walks: those counts plus what
+// its walkers have counted up to the last folder each entered, into *out;
+// false otherwise. For showing the counts while a request runs; any thread.
+bool running_tally(Tally* out);
+
+// Called by walk_folder as the walker enters a folder: makes its share so
+// far what running_tally sees of it.
+void publish_share(const Walker* walker);
 
 // Called by walk_folder with the folder's listing just opened at the
 // walker's depth (its path `folder_len` bytes, then a separator, up to the

@@ -29,22 +29,22 @@ __attribute__((format(printf, 2, 3))) void append(char* out, const char* format,
 
 }  // namespace
 
-void files_text(char* out)
+void files_text(char* out, const Tally& from)
 {
-    format_grouped(out, tally.file_count);
-    if (tally.files_read_only != 0 || tally.files_system != 0 || tally.files_hidden != 0)
-        append(out, "  (%s%s%s)", letter(tally.files_read_only, "R"), letter(tally.files_system, "S"),
-               letter(tally.files_hidden, "H"));
+    format_grouped(out, from.file_count);
+    if (from.files_read_only != 0 || from.files_system != 0 || from.files_hidden != 0)
+        append(out, "  (%s%s%s)", letter(from.files_read_only, "R"), letter(from.files_system, "S"),
+               letter(from.files_hidden, "H"));
 }
 
-void folders_text(char* out)
+void folders_text(char* out, const Tally& from)
 {
-    format_grouped(out, tally.folder_count);
+    format_grouped(out, from.folder_count);
     append(out, "  (");
-    if (tally.folders_read_only != 0 || tally.folders_system != 0 || tally.folders_hidden != 0)
-        append(out, "%s%s%s, ", letter(tally.folders_read_only, "R"), letter(tally.folders_system, "S"),
-               letter(tally.folders_hidden, "H"));
-    append(out, "depth %u / %u)", tally.max_rel_depth, tally.max_abs_depth);
+    if (from.folders_read_only != 0 || from.folders_system != 0 || from.folders_hidden != 0)
+        append(out, "%s%s%s, ", letter(from.folders_read_only, "R"), letter(from.folders_system, "S"),
+               letter(from.folders_hidden, "H"));
+    append(out, "depth %u / %u)", from.max_rel_depth, from.max_abs_depth);
 }
 
 void size_unit_text(char* out, uint64_t total_bytes)
@@ -69,27 +69,32 @@ void size_unit_text(char* out, uint64_t total_bytes)
     snprintf(out, 40, "  (%llu%s%u %s)", whole, number_format.decimal, tenth, unit);
 }
 
-void total_size_text(char* out)
+void total_size_text(char* out, const Tally& from)
 {
-    format_grouped(out, tally.total_bytes);
+    format_grouped(out, from.total_bytes);
     append(out, " bytes");
-    size_unit_text(out + strlen(out), tally.total_bytes);
+    size_unit_text(out + strlen(out), from.total_bytes);
 }
 
-void longest_path_text(char* out)
+void longest_path_text(char* out, const Tally& from)
 {
-    snprintf(out, summary_text_size, "%u / %u", tally.max_rel_path, tally.max_abs_path);
+    snprintf(out, summary_text_size, "%u / %u", from.max_rel_path, from.max_abs_path);
 }
 
 void refresh_summary()
 {
+    show_summary(tally);
+}
+
+void show_summary(const Tally& from)
+{
     char text[summary_text_size];
-    files_text(text);
+    files_text(text, from);
     set_control_text(IDC_FILES_FIELD, text);
-    folders_text(text);
+    folders_text(text, from);
     set_control_text(IDC_FOLDERS_FIELD, text);
-    total_size_text(text);
+    total_size_text(text, from);
     set_control_text(IDC_SIZE_FIELD, text);
-    longest_path_text(text);
+    longest_path_text(text, from);
     set_control_text(IDC_PATH_FIELD, text);
 }

@@ -18,6 +18,7 @@
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
+#include "core/walk_team.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/recording_window.h"
@@ -175,6 +176,31 @@ TEST_F(RequestsTest, ProgressWakesTheWindowOnceGivesTheLatestAndNothingAfterRead
     EXPECT_EQ(progress_wakes, 2);
     EXPECT_FALSE(take_progress(text)) << "shown after \"Ready\": " << text;
     store_window_port(nullptr);
+    set_walkers_per_request(0);
+}
+
+// While a request runs, its counts so far are there for the window to show,
+// on top of what earlier requests counted; once it has ended, they are not.
+TEST_F(RequestsTest, RunningCountsAddToEarlierOnesWhileARequestRuns)
+{
+    run_drop({tree.root()});
+    Tally running{};
+    EXPECT_FALSE(running_tally(&running));
+    // One walker: once it is held, it has entered every folder.
+    set_walkers_per_request(1);
+    ScanHold hold;
+    const char* paths[] = {tree.root().c_str(), missing_path};
+    start_drop_request(make_drop(paths, 2));
+    while (!hold.held()) std::this_thread::yield();
+    ASSERT_TRUE(running_tally(&running));
+    // Every folder of the second count has been entered, each after the
+    // last of its walker's files and folders before it.
+    EXPECT_EQ(running.folder_count, 2 * 3u) << describe(running);
+    EXPECT_GE(running.file_count, 1u) << describe(running);
+    hold.release();
+    wait_for_workers();
+    EXPECT_FALSE(running_tally(&running));
+    EXPECT_EQ(tally.folder_count, 2 * 3u);
     set_walkers_per_request(0);
 }
 

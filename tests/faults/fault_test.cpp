@@ -35,6 +35,7 @@ struct RunOptions {
     rlim_t descriptors = 0;  // soft and hard RLIMIT_NOFILE, 0 to keep
     rlim_t soft_descriptors = 0;  // soft RLIMIT_NOFILE only, 0 to keep
     rlim_t stack = 0;        // soft RLIMIT_STACK, 0 to keep
+    bool one_walker = false; // --jobs 1
 };
 
 // Lowers the soft limit of `resource` to `soft`, and the hard one too when
@@ -51,7 +52,9 @@ bool lower_limit(int resource, rlim_t soft, bool hard_too)
 Outcome run_heapwise(const std::vector<std::string>& paths, const RunOptions& options = {})
 {
     ProgramLaunch launch;
-    launch.argv = {HEAPWISE_PROGRAM, "--print", "--json", "--"};
+    launch.argv = {HEAPWISE_PROGRAM, "--print", "--json"};
+    if (options.one_walker) launch.argv.insert(launch.argv.end(), {"--jobs", "1"});
+    launch.argv.push_back("--");
     launch.argv.insert(launch.argv.end(), paths.begin(), paths.end());
     launch.environment = inherited_environment({"PATH", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
     launch.environment.push_back("LC_ALL=C");
@@ -212,9 +215,10 @@ TEST(InjectedFaults, RefusedStatxFallsBackToFstatat)
     }
 }
 
-// Descriptors: the walk holds one per level. A soft limit of 16 is raised at
-// start; with a hard limit of 16 the folder that cannot be opened is counted
-// and not walked, and named.
+// Descriptors: a walker holds one per level. A soft limit of 16 is raised at
+// start; with a hard limit of 16 the folder one walker cannot open is counted
+// and not walked, and named. (Walkers handing a chain of folders on close
+// theirs as they go, and may need no more than 16.)
 TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
 {
     TempTree tree;
@@ -230,6 +234,7 @@ TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
 
     RunOptions hard;
     hard.descriptors = 16;
+    hard.one_walker = true;
     const Outcome limited = run_heapwise({tree.root()}, hard);
     EXPECT_EQ(limited.exit_code, 1);
     const std::vector<std::string> errors = lines(limited.err);

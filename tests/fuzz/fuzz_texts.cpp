@@ -79,11 +79,11 @@ void letters(char* out, uint32_t read_only, uint32_t system, uint32_t hidden)
 
 // A result text built into a buffer of exactly its size, so ASan sees a
 // write past it; checked to be terminated inside.
-char* build(void (*text_fn)(char*))
+char* build(void (*text_fn)(char*, const Tally&))
 {
     char* out = static_cast<char*>(malloc(summary_text_size));
     memset(out, 0x7F, summary_text_size);
-    text_fn(out);
+    text_fn(out, tally);
     if (memchr(out, '\0', summary_text_size) == nullptr) wrong("not terminated", "");
     return out;
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-using TextFn = void (*)(char*);
+using TextFn = void (*)(char*, const Tally&);
 
 class SummaryTest : public testing::Test {
 protected:
@@ -35,7 +35,7 @@ protected:
     static std::string text(TextFn fn)
     {
         char out[summary_text_size];
-        fn(out);
+        fn(out, tally);
         return out;
     }
     static std::string size_text(uint64_t total)
