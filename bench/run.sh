@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
-# Measures `heapwise --print` against du -sb, find, gdu and ncdu on a wide tree
-# of about a million entries, a deep tree (120 levels) and /usr, warm cache,
-# beside bench/calls_only (the walk's system calls with nothing around them):
-# every round runs each command once, in turn, under hyperfine; the table gives
-# medians and the median of each command's per-round ratio to du -sb. Peak
-# memory comes from /usr/bin/time. Writes bench/results.md and bench/results.png.
+# Measures `heapwise --print` (its walkers as chosen by default, and one
+# alone with --jobs 1) against du -sb, find, gdu and ncdu on a wide tree of
+# about a million entries, a deep tree (120 levels) and /usr, warm cache,
+# beside bench/calls_only (one walker's system calls with nothing around them)
+# and the desktop window (bench/window_until_ready under Xvfb, from start to
+# "Ready" with the window up): every round runs each command once, in turn,
+# under hyperfine; the table gives medians and the median of each command's
+# per-round ratio to du -sb. Then, where caches can be dropped (root), the
+# wide tree with a cold cache; and the Windows program under Wine, with its
+# dialog against the same walk with no window, and two walkers against one.
+# Peak memory comes from /usr/bin/time. Writes bench/results.md and
+# bench/results.png.
 #
-#   bench/run.sh            (RUNS=10 by default; BENCH_TREES=/tmp/heapwise-bench)
+#   bench/run.sh     (RUNS=10, COLD_RUNS=5 by default; BENCH_TREES=/tmp/heapwise-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-10}
+cold_runs=${COLD_RUNS:-5}
 trees=${BENCH_TREES:-/tmp/heapwise-bench}
 results=bench/results.md
 chart=bench/results.png
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+xvfb=
+cleanup() {
+    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
+    [[ -n ${WINEPREFIX:-} ]] && wineserver -k 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
 
-tools/install-deps.sh
+tools/install-deps.sh --tests
 needed=()
 for package in hyperfine gdu ncdu gnuplot-nox time python3 util-linux strace; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || needed+=("$package")
@@ -29,10 +42,14 @@ if (( ${#needed[@]} )); then
 fi
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target heapwise make_tree bare_walk calls_only >/dev/null
+cmake --build --preset release --target heapwise make_tree bare_walk calls_only window_until_ready >/dev/null
+cmake --preset mingw-release >/dev/null
+cmake --build --preset mingw-release --target window_until_ready_win32 >/dev/null
 heapwise=$PWD/build/release/heapwise
 bare_walk=$PWD/build/release/bench/bare_walk
 calls_only=$PWD/build/release/bench/calls_only
+window=$PWD/build/release/bench/window_until_ready
+window_exe=$PWD/build/mingw-release/bench/window_until_ready_win32.exe
 make_tree=$PWD/build/release/bench/make_tree
 
 mkdir -p "$trees"
@@ -46,15 +63,23 @@ for tree in "$trees/wide" "$trees/deep" /usr; do
 done
 echo "counts agree with find on every tree" >&2
 
-order=(heapwise du find gdu ncdu calls)
+# One X display for the window, the Qt one and Wine's.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb
+
+order=(heapwise jobs1 du find gdu ncdu calls window)
 command_for() {  # tool tree
     case $1 in
         heapwise) echo "$heapwise --print $2" ;;
+        jobs1) echo "$heapwise --print --jobs 1 $2" ;;
         du) echo "du -sb $2" ;;
         find) echo "find $2 -printf %s\\n" ;;
         gdu) echo "gdu -n -p $2" ;;
         ncdu) echo "ncdu -0 -o /dev/null $2" ;;
         calls) echo "$calls_only $2" ;;
+        window) echo "$window $2" ;;
     esac
 }
 
@@ -85,14 +110,71 @@ PY
     done
 done
 
+# The wide tree with a cold cache: every run of every command starts with the
+# kernel's caches dropped.
+: >"$work/cold.tsv"
+if [[ -w /proc/sys/vm/drop_caches ]]; then
+    printf '#!/bin/sh\nsync\necho 3 >/proc/sys/vm/drop_caches\n' >"$work/drop-caches"
+    chmod +x "$work/drop-caches"
+    cold=(heapwise jobs1 du)
+    for round in $(seq "$cold_runs"); do
+        commands=()
+        for i in "${!cold[@]}"; do
+            tool=${cold[$(( (i + round) % ${#cold[@]} ))]}
+            commands+=(-n "$tool" "$(command_for "$tool" "$trees/wide")")
+        done
+        hyperfine -N --style none --runs 1 --prepare "$work/drop-caches" --export-json "$work/round.json" \
+            "${commands[@]}" >/dev/null 2>&1
+        python3 - "$work/round.json" "$round" >>"$work/cold.tsv" <<'PY'
+import json, sys
+for result in json.load(open(sys.argv[1]))["results"]:
+    print(f'{result["command"]}\t{sys.argv[2]}\t{result["mean"]}')
+PY
+    done
+fi
+
+# The Windows program under Wine, on the quarter-size wide tree: its dialog
+# against the same request with no window, and the request's walkers.
+export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-bench
+source tools/wine-env.sh
+mkdir -p "$(dirname "$WINEPREFIX")"
+wine_make_prefix
+wineserver -p
+wine_tree="Z:$(echo "$trees/quarter" | tr / '\\')"
+wine_order=(dialog bare jobs1 jobs2)
+wine_command_for() {  # variant
+    case $1 in
+        dialog) echo "wine $window_exe '$wine_tree'" ;;
+        bare) echo "wine $window_exe --no-window '$wine_tree'" ;;
+        jobs1) echo "wine $window_exe --no-window --jobs 1 '$wine_tree'" ;;
+        jobs2) echo "wine $window_exe --no-window --jobs 2 '$wine_tree'" ;;
+    esac
+}
+for variant in "${wine_order[@]}"; do $(wine_command_for "$variant") >/dev/null 2>&1; done
+: >"$work/wine.tsv"
+for round in $(seq "$runs"); do
+    commands=()
+    for i in "${!wine_order[@]}"; do
+        variant=${wine_order[$(( (i + round) % ${#wine_order[@]} ))]}
+        commands+=(-n "$variant" "$(wine_command_for "$variant")")
+    done
+    hyperfine -N --style none --runs 1 --export-json "$work/round.json" "${commands[@]}" >/dev/null 2>&1
+    python3 - "$work/round.json" "$round" >>"$work/wine.tsv" <<'PY'
+import json, sys
+for result in json.load(open(sys.argv[1]))["results"]:
+    print(f'{result["command"]}\t{sys.argv[2]}\t{result["mean"]}')
+PY
+done
+
 # What the worker, the lock and the progress line cost: the bare walk, and
-# the program with its progress line on a terminal, against the program alone.
+# the program with its progress line on a terminal, against the program alone
+# (one walker each, so the bare walk compares like with like).
 overhead=()
 for variant in bare program terminal; do
     case $variant in
         bare) cmd="script -qfec '$bare_walk $trees/wide' /dev/null" ;;
-        program) cmd="script -qfec '$heapwise --print $trees/wide 2>/dev/null' /dev/null" ;;
-        terminal) cmd="script -qfec '$heapwise --print $trees/wide' /dev/null" ;;
+        program) cmd="script -qfec '$heapwise --print --jobs 1 $trees/wide 2>/dev/null' /dev/null" ;;
+        terminal) cmd="script -qfec '$heapwise --print --jobs 1 $trees/wide' /dev/null" ;;
     esac
     overhead+=(-n "$variant" "$cmd")
 done
@@ -112,14 +194,15 @@ strace -f -c -o "$work/strace.txt" "$heapwise" --print "$small" >/dev/null
 
 python3 - "$work" "$results" "$chart" "$runs" "$(date -u +%Y-%m-%d)" \
     "$(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(uname -sr), $(. /etc/os-release; echo "$PRETTY_NAME")" \
-    "$wide_entries" "$deep_entries" "$usr_entries" "$quarter_entries" "$quarter_kb" <<'PY'
+    "$wide_entries" "$deep_entries" "$usr_entries" "$quarter_entries" "$quarter_kb" "$cold_runs" <<'PY'
 import json, statistics, subprocess, sys
 from collections import defaultdict
 work, results, chart, runs, day, machine = sys.argv[1:7]
 entries = {"wide": int(sys.argv[7]), "deep": int(sys.argv[8]), "usr": int(sys.argv[9])}
-quarter_entries, quarter_kb = int(sys.argv[10]), int(sys.argv[11])
-labels = {"heapwise": "heapwise --print", "du": "du -sb", "find": "find -printf '%s\\n'",
-          "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null", "calls": "bench/calls_only"}
+quarter_entries, quarter_kb, cold_runs = int(sys.argv[10]), int(sys.argv[11]), sys.argv[12]
+labels = {"heapwise": "heapwise --print", "jobs1": "heapwise --print --jobs 1", "du": "du -sb",
+          "find": "find -printf '%s\\n'", "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null",
+          "calls": "bench/calls_only", "window": "the window (Qt, Xvfb)"}
 order = list(labels)
 times = defaultdict(dict)
 for line in open(f"{work}/times.tsv"):
@@ -129,6 +212,11 @@ memory = {}
 for line in open(f"{work}/memory.tsv"):
     tree, tool, kb = line.split("\t")
     memory[(tree, tool)] = int(kb)
+
+def paired(a, b):
+    """The median of a's per-round ratio to b."""
+    return statistics.median(a[r] / b[r] for r in a if r in b)
+
 trees = {"wide": "wide tree", "deep": "deep tree (120 levels)", "usr": "/usr"}
 out = [f"Measured {day} on {machine}; warm cache, {runs} alternating rounds, medians. Reproduce with `bench/run.sh`.", ""]
 out.append("| Tree | Entries | Command | Median time | × du -sb (paired median) | Peak memory |")
@@ -138,16 +226,50 @@ for tree in trees:
     du = times[(tree, "du")]
     for tool in order:
         t = times[(tree, tool)]
-        ratio = statistics.median(t[r] / du[r] for r in t)
-        ratios[tree][tool] = ratio
+        ratios[tree][tool] = paired(t, du)
         out.append(f"| {trees[tree]} | {entries[tree]:,} | `{labels[tool]}` | {statistics.median(t.values()):.3f} s"
-                   f" | {ratio:.3f} | {memory[(tree, tool)] / 1024:.1f} MiB |")
+                   f" | {ratios[tree][tool]:.3f} | {memory[(tree, tool)] / 1024:.1f} MiB |")
+
+out += ["", "The window from start to \"Ready\" (`bench/window_until_ready`: the window program on the tree, under Xvfb,"
+        " ending once the count has ended and the window is up), against `heapwise --print` in the same rounds:", "",
+        "| Tree | Window | `heapwise --print` | × `heapwise --print` (paired median) |", "|---|---:|---:|---:|"]
+for tree in trees:
+    w, p = times[(tree, "window")], times[(tree, "heapwise")]
+    out.append(f"| {trees[tree]} | {statistics.median(w.values()):.3f} s | {statistics.median(p.values()):.3f} s"
+               f" | {paired(w, p):.3f} |")
+
+cold = defaultdict(dict)
+for line in open(f"{work}/cold.tsv"):
+    tool, round_, seconds = line.split("\t")
+    cold[tool][int(round_)] = float(seconds)
+if cold:
+    out += ["", f"The wide tree with a cold cache (caches dropped before every run of every command, {cold_runs} rounds):", "",
+            "| Command | Median time | × du -sb (paired median) |", "|---|---:|---:|"]
+    for tool in ("heapwise", "jobs1", "du"):
+        out.append(f"| `{labels[tool]}` | {statistics.median(cold[tool].values()):.3f} s | {paired(cold[tool], cold['du']):.3f} |")
+else:
+    out += ["", "Cold cache: not measured (the caches can only be dropped as root)."]
+
+wine = defaultdict(dict)
+for line in open(f"{work}/wine.tsv"):
+    variant, round_, seconds = line.split("\t")
+    wine[variant][int(round_)] = float(seconds)
+out += ["", f"`heapwise.exe` under Wine on the quarter-size wide tree ({quarter_entries:,} entries), {runs} alternating rounds"
+        " (`bench/window_until_ready_win32.exe`, the program's own start-up and dialog, ending once the count has ended):", "",
+        "| Variant | Median time | Paired median ratio |", "|---|---:|---:|"]
+out.append(f"| the dialog, walkers by default | {statistics.median(wine['dialog'].values()):.3f} s"
+           f" | {paired(wine['dialog'], wine['bare']):.3f} × no window |")
+out.append(f"| the same request with no window | {statistics.median(wine['bare'].values()):.3f} s | 1.000 |")
+out.append(f"| no window, one walker (`--jobs 1`) | {statistics.median(wine['jobs1'].values()):.3f} s | 1.000 |")
+out.append(f"| no window, two walkers (`--jobs 2`) | {statistics.median(wine['jobs2'].values()):.3f} s"
+           f" | {paired(wine['jobs2'], wine['jobs1']):.3f} × one walker |")
+
 overhead = {r["command"]: r for r in json.load(open(f"{work}/overhead.json"))["results"]}
 base = overhead["program"]["median"]
-out += ["", "What the worker, the lock and the progress line cost on the wide tree (each run under `script`, so standard error can be a terminal):", "",
+out += ["", "What the worker, the lock and the progress line cost on the wide tree, one walker (each run under `script`, so standard error can be a terminal):", "",
         "| Variant | Median time | × the program |", "|---|---:|---:|"]
-names = {"bare": "the walk alone on the main thread (`bench/bare_walk`)", "program": "`heapwise --print`, standard error not shown",
-         "terminal": "`heapwise --print` with the progress line on the terminal"}
+names = {"bare": "the walk alone on the main thread (`bench/bare_walk`)", "program": "`heapwise --print --jobs 1`, standard error not shown",
+         "terminal": "`heapwise --print --jobs 1` with the progress line on the terminal"}
 for variant in ("bare", "program", "terminal"):
     out.append(f"| {names[variant]} | {overhead[variant]['median']:.3f} s | {overhead[variant]['median'] / base:.3f} |")
 out += ["", f"Peak memory of `heapwise --print`: {quarter_kb / 1024:.1f} MiB at {quarter_entries:,} entries, "
@@ -166,7 +288,7 @@ with open(data, "w") as f:
     for tree in trees:
         f.write(f'"{trees[tree]}" ' + " ".join(f"{ratios[tree][t]:.3f}" for t in order) + "\n")
 script = f"""
-set terminal pngcairo size 900,480 font ',10' noenhanced
+set terminal pngcairo size 1000,480 font ',10' noenhanced
 set output '{chart}'
 set title 'Wall time relative to du -sb (lower is faster; warm cache, median of {runs})'
 set style data histograms

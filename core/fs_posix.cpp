@@ -293,6 +293,8 @@ void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
     memcpy(&to->identities[1], &from->identities[1], level * sizeof(FolderIdentity));
 }
 
+namespace {
+
 // A virtual machine's disk (virtio, Xen) is marked rotating whatever stores
 // it, since the guest's kernel cannot know; measured on one, a walk with
 // several walkers took half the time of one, even with a cold cache.
@@ -304,6 +306,8 @@ bool is_virtual_disk(const char* device_link)
     target[len] = '\0';
     return strstr(target, "/virtio") != nullptr || strstr(target, "/vbd-") != nullptr;
 }
+
+}  // namespace
 
 bool walk_alone(const ItemAttributes& item)
 {
