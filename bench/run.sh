@@ -12,12 +12,13 @@
 # Peak memory comes from /usr/bin/time. Writes bench/results.md and
 # bench/results.png.
 #
-#   bench/run.sh     (RUNS=10, COLD_RUNS=5 by default; BENCH_TREES=/tmp/heapwise-bench)
+#   bench/run.sh     (RUNS=10, COLD_RUNS=5, WINE_RUNS=5 by default; BENCH_TREES=/tmp/heapwise-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-10}
 cold_runs=${COLD_RUNS:-5}
+wine_runs=${WINE_RUNS:-5}
 trees=${BENCH_TREES:-/tmp/heapwise-bench}
 results=bench/results.md
 chart=bench/results.png
@@ -139,7 +140,7 @@ export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-bench
 source tools/wine-env.sh
 mkdir -p "$(dirname "$WINEPREFIX")"
 wine_make_prefix
-wineserver -p
+wineserver -p &
 wine_tree="Z:$(echo "$trees/quarter" | tr / '\\')"
 wine_order=(dialog bare jobs1 jobs2)
 wine_command_for() {  # variant
@@ -152,7 +153,7 @@ wine_command_for() {  # variant
 }
 for variant in "${wine_order[@]}"; do $(wine_command_for "$variant") >/dev/null 2>&1; done
 : >"$work/wine.tsv"
-for round in $(seq "$runs"); do
+for round in $(seq "$wine_runs"); do
     commands=()
     for i in "${!wine_order[@]}"; do
         variant=${wine_order[$(( (i + round) % ${#wine_order[@]} ))]}
@@ -194,12 +195,12 @@ strace -f -c -o "$work/strace.txt" "$heapwise" --print "$small" >/dev/null
 
 python3 - "$work" "$results" "$chart" "$runs" "$(date -u +%Y-%m-%d)" \
     "$(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(uname -sr), $(. /etc/os-release; echo "$PRETTY_NAME")" \
-    "$wide_entries" "$deep_entries" "$usr_entries" "$quarter_entries" "$quarter_kb" "$cold_runs" <<'PY'
+    "$wide_entries" "$deep_entries" "$usr_entries" "$quarter_entries" "$quarter_kb" "$cold_runs" "$wine_runs" <<'PY'
 import json, statistics, subprocess, sys
 from collections import defaultdict
 work, results, chart, runs, day, machine = sys.argv[1:7]
 entries = {"wide": int(sys.argv[7]), "deep": int(sys.argv[8]), "usr": int(sys.argv[9])}
-quarter_entries, quarter_kb, cold_runs = int(sys.argv[10]), int(sys.argv[11]), sys.argv[12]
+quarter_entries, quarter_kb, cold_runs, wine_runs = int(sys.argv[10]), int(sys.argv[11]), sys.argv[12], sys.argv[13]
 labels = {"heapwise": "heapwise --print", "jobs1": "heapwise --print --jobs 1", "du": "du -sb",
           "find": "find -printf '%s\\n'", "gdu": "gdu -n -p", "ncdu": "ncdu -0 -o /dev/null",
           "calls": "bench/calls_only", "window": "the window (Qt, Xvfb)"}
@@ -254,7 +255,7 @@ wine = defaultdict(dict)
 for line in open(f"{work}/wine.tsv"):
     variant, round_, seconds = line.split("\t")
     wine[variant][int(round_)] = float(seconds)
-out += ["", f"`heapwise.exe` under Wine on the quarter-size wide tree ({quarter_entries:,} entries), {runs} alternating rounds"
+out += ["", f"`heapwise.exe` under Wine on the quarter-size wide tree ({quarter_entries:,} entries), {wine_runs} alternating rounds"
         " (`bench/window_until_ready_win32.exe`, the program's own start-up and dialog, ending once the count has ended):", "",
         "| Variant | Median time | Paired median ratio |", "|---|---:|---:|"]
 out.append(f"| the dialog, walkers by default | {statistics.median(wine['dialog'].values()):.3f} s"
