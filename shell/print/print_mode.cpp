@@ -36,12 +36,61 @@ TerminalState terminal;
 // and the failure messages of the worker never cut into each other.
 std::mutex terminal_mutex;
 
-// Control characters in a name must not steer the terminal.
+// The length of the UTF-8 character that `text` (`len` bytes) begins with,
+// its code point in `code_point`; 0 where the bytes are not valid UTF-8
+// (overlong forms and surrogates included).
+size_t utf8_character(const unsigned char* text, size_t len, char32_t* code_point)
+{
+    const unsigned char lead = text[0];
+    size_t size = 1;
+    char32_t value = lead;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        value = lead & 0x07;
+    } else if (lead >= 0x80) {
+        return 0;
+    }
+    if (size > len) return 0;
+    for (size_t i = 1; i < size; ++i) {
+        if ((text[i] & 0xC0) != 0x80) return 0;
+        value = value << 6 | (text[i] & 0x3F);
+    }
+    static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < least[size] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code_point = value;
+    return size;
+}
+
+// Characters that could move the cursor, change the terminal's state or
+// reorder the text around them: C0 and C1 controls, DEL, and the
+// bidirectional embeddings, overrides and isolates.
+bool steers_the_terminal(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Writes `len` bytes of a name as a terminal may show them: valid UTF-8
+// characters as they are, but '?' for each character that steers the
+// terminal and for each byte that is not part of valid UTF-8.
 void write_visible(FILE* stream, const char* text, size_t len)
 {
-    for (size_t i = 0; i < len; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        fputc(byte < 0x20 || byte == 0x7F ? '?' : byte, stream);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < len;) {
+        char32_t c = 0;
+        size_t size = utf8_character(bytes + i, len - i, &c);
+        const bool shown = size != 0 && !steers_the_terminal(c);
+        if (size == 0) size = 1;
+        if (shown)
+            fwrite(bytes + i, 1, size, stream);
+        else
+            fputc('?', stream);
+        i += size;
     }
 }
 
@@ -112,7 +161,9 @@ void print_json()
 
 int usage_error(const char* problem, const char* what)
 {
-    fprintf(stderr, "heapwise: %s%s (try 'heapwise --help')\n", problem, what);
+    fprintf(stderr, "heapwise: %s", problem);
+    write_visible(stderr, what, strlen(what));
+    fputs(" (try 'heapwise --help')\n", stderr);
     return 2;
 }
 

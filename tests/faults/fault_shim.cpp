@@ -5,10 +5,12 @@
 //   rename        the entry is renamed ("<name>.moved") just before its query
 //   link_to_root  the folder is replaced by a link to "/" just before it is opened
 //   listing_eio   the folder's listing returns three entries, then fails with EIO
+//   slow_open     each folder of that name waits half a second before it is
+//                 opened, so that the progress line shows it
 //   no_types      every listing reports its entries' types as unknown
 //   statx_enosys  statx fails with ENOSYS, as on a kernel without it
 //   statx_eperm   statx fails with EPERM, as under a filter that refuses it
-// Each fault but the last three happens once.
+// Each fault but slow_open and the last three happens once.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
@@ -17,6 +19,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -93,6 +96,10 @@ extern "C" int openat(int dirfd, const char* name, int flags, ...)
         va_end(arguments);
     }
     const bool target = !done && is_target(name);
+    if (target && strcmp(fault(), "slow_open") == 0) {
+        const timespec half_a_second = {0, 500'000'000};
+        nanosleep(&half_a_second, nullptr);
+    }
     if (target && strcmp(fault(), "link_to_root") == 0) {
         done = true;
         renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());

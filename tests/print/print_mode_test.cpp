@@ -27,11 +27,20 @@ namespace {
 
 using Outcome = ProgramOutcome;
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
 struct RunOptions {
     std::string locale = "C";
     std::string directory;      // working directory; empty for ours
     bool unprivileged = false;  // folder permissions hold even for root
     bool terminal = false;      // standard error is a pseudo-terminal
+    // Folders of this name make the walk wait half a second before opening them (a preloaded
+    // library), so the progress line shows them.
+    std::string slow_folder;
 };
 
 const char* setpriv_program()
@@ -54,6 +63,11 @@ Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions
     launch.environment =
         inherited_environment({"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
     launch.environment.push_back("LC_ALL=" + options.locale);
+    if (!options.slow_folder.empty()) {
+        launch.environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
+        launch.environment.push_back("HEAPWISE_FAULT=slow_open");
+        launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.slow_folder);
+    }
     launch.directory = options.directory;
     launch.terminal = options.terminal;
     return run_program(launch);
@@ -212,17 +226,56 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
 {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--bogus", tree.root()}, {"-v", tree.root()}, {"--print", "--jsn", tree.root()}}) {
-        SCOPED_TRACE(arguments[arguments.size() - 2]);
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--bogus", tree.root()}, "--bogus"},
+        {{"-v", tree.root()}, "-v"},
+        {{"--print", "--jsn", tree.root()}, "--jsn"},
+        // A file named so, reaching the command line through a wildcard, must not retitle and clear
+        // the terminal.
+        {{"-\033]2;x\a\033[2J", tree.root()}, "-?]2;x??[2J"},
+    };
+    for (const auto& [arguments, shown] : rows) {
+        SCOPED_TRACE(shown);
         const Outcome printed = run_heapwise(arguments);
         EXPECT_EQ(printed.exit_code, 2);
         EXPECT_EQ(printed.out, "");
         ASSERT_FALSE(printed.err.empty());
-        EXPECT_EQ(printed.err.find('\n'), printed.err.size() - 1) << printed.err;
-        EXPECT_NE(printed.err.find(arguments[arguments.size() - 2]), std::string::npos) << printed.err;
+        EXPECT_EQ(printed.err.back(), '\n');
+        EXPECT_EQ(std::find_if(printed.err.begin(), printed.err.end() - 1,
+                               [](char c) { return iscntrl(static_cast<unsigned char>(c)); }),
+                  printed.err.end() - 1)
+            << printed.err;
+        EXPECT_NE(printed.err.find(shown), std::string::npos) << printed.err;
         EXPECT_NE(printed.err.find("--help"), std::string::npos) << printed.err;
     }
+}
+
+// Names are shown the way careful tools show them: a character that could move the cursor, change
+// the terminal's state or reorder the text, and each byte that is not part of valid UTF-8, is a '?'.
+// What is counted is still the real bytes.
+TEST_F(PrintModeTest, NamesOnStandardErrorCannotSteerTheTerminal)
+{
+    const std::pair<std::string, std::string> names[] = {
+        {"c0 \t\033[2J \x7f", "c0 ??[2J ?"},
+        {"c1 raw \x9b" "2J \x9d", "c1 raw ?2J ?"},
+        {"c1 encoded \xc2\x9b" "2J \xc2\x85", "c1 encoded ?2J ?"},
+        {"bidi \u202a \u202e \u2066 \u2069", "bidi ? ? ? ?"},
+        {"invalid \xff \xe2\x80 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "invalid ? ?? ?? ??? ????"},
+        {"kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600", "kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600"},
+    };
+    std::vector<std::string> arguments = {"--json"};
+    std::string expected;
+    size_t longest = 0;
+    for (const auto& [name, shown] : names) {
+        arguments.push_back(tree.path(name));
+        expected += "heapwise: cannot read '" + tree.path(shown) + "': No such file or directory\n";
+        longest = std::max(longest, tree.path(name).size());
+    }
+
+    const Outcome printed = run_heapwise(arguments);
+    EXPECT_EQ(printed.err, expected);
+    EXPECT_EQ(printed.exit_code, 1);
+    EXPECT_EQ(json_fields(printed.out).at("max_abs_path"), number(longest));
 }
 
 TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
@@ -345,6 +398,50 @@ TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
     EXPECT_EQ(shown.err.find("File Count:"), std::string::npos);
     EXPECT_EQ(shown.out.rfind("File Count:", 0), 0u);
     if (shown.err.empty()) std::printf("note: the scan ended before any status text was due\n");
+}
+
+// The texts the progress line showed, in order: what follows each "erase the line" up to the next
+// carriage return or line end.
+std::vector<std::string> progress_texts(const std::string& terminal)
+{
+    std::vector<std::string> texts;
+    const std::string erase = "\r\033[K";
+    for (size_t at = terminal.find(erase); at != std::string::npos; at = terminal.find(erase, at)) {
+        at += erase.size();
+        const size_t end = std::min(terminal.find_first_of("\r\n", at), terminal.size());
+        if (end != at) texts.push_back(terminal.substr(at, end - at));
+    }
+    return texts;
+}
+
+bool have_pseudo_terminals()
+{
+    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (probe < 0) return false;
+    close(probe);
+    return true;
+}
+
+#define SKIP_WITHOUT_SLOW_WALK()                                                                         \
+    do {                                                                                                 \
+        if (sanitized) GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime"; \
+        if (!have_pseudo_terminals()) GTEST_SKIP() << "no pseudo-terminal here";                         \
+    } while (false)
+
+// The progress line shows names as the messages do.
+TEST_F(PrintModeTest, ProgressLineCannotBeSteeredByNames)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    const std::string name = "c1 \x9b" "2J \xc2\x9b bidi \u202e invalid \xff \xc3\xa9";
+    tree.folder(name);
+    RunOptions options;
+    options.terminal = true;
+    options.slow_folder = name;
+
+    const Outcome printed = run_heapwise({"--print", tree.root()}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    EXPECT_EQ(progress_texts(printed.err), std::vector<std::string>{"/c1 ?2J ? bidi ? invalid ? \xc3\xa9"});
+    EXPECT_EQ(last_terminal_line(printed.err), "");
 }
 
 // German groups with a full stop; French with a narrow no-break space, so
