@@ -444,6 +444,22 @@ TEST_F(PrintModeTest, ProgressLineCannotBeSteeredByNames)
     EXPECT_EQ(last_terminal_line(printed.err), "");
 }
 
+// The end of a request is not read from the progress text: a folder whose relative path is "Ready"
+// (named with a final slash) is shown like any other, before and after it.
+TEST_F(PrintModeTest, ProgressLineShowsAFolderNamedReady)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    tree.folder_chain("Ready", 2);
+    RunOptions options;
+    options.terminal = true;
+    options.slow_folder = "Ready";
+
+    const Outcome printed = run_heapwise({"--print", tree.path("Ready"), tree.root() + "/"}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    EXPECT_EQ(progress_texts(printed.err), (std::vector<std::string>{"/Ready", "Ready", "Ready/Ready"}));
+    EXPECT_EQ(last_terminal_line(printed.err), "");
+}
+
 // German groups with a full stop; French with a narrow no-break space, so
 // its decimal comma is not taken for a thousands separator.
 TEST_F(PrintModeTest, LocaleSeparatorsGroupTheTotal)
