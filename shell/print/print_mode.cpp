@@ -4,8 +4,10 @@
 // error is a terminal.
 #include "shell/print/print_mode.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -77,8 +79,11 @@ bool steers_the_terminal(char32_t c)
 
 // Writes `len` bytes of a name as a terminal may show them: valid UTF-8
 // characters as they are, but '?' for each character that steers the
-// terminal and for each byte that is not part of valid UTF-8.
-void write_visible(FILE* stream, const char* text, size_t len)
+// terminal and for each byte that is not part of valid UTF-8. Stops before
+// the first character that would take the text past `columns` columns,
+// counting two for every character outside ASCII (none takes more), so a
+// cut falls between characters and the text never wraps.
+void write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     for (size_t i = 0; i < len;) {
@@ -86,12 +91,26 @@ void write_visible(FILE* stream, const char* text, size_t len)
         size_t size = utf8_character(bytes + i, len - i, &c);
         const bool shown = size != 0 && !steers_the_terminal(c);
         if (size == 0) size = 1;
+        const size_t width = shown && c >= 0x80 ? 2 : 1;
+        if (width > columns) return;
+        columns -= width;
         if (shown)
             fwrite(bytes + i, 1, size, stream);
         else
             fputc('?', stream);
         i += size;
     }
+}
+
+// The columns the progress line may take, read at each redraw so that it
+// follows a resize: one less than the terminal's width, as some terminals
+// wrap as soon as the last column is written. No limit where the width is
+// unknown (the status text is short).
+size_t status_line_columns()
+{
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return SIZE_MAX;
+    return size.ws_col - 1u;
 }
 
 // Caller holds terminal_mutex.
@@ -110,7 +129,7 @@ void show_status_line()
     if (!take_progress(text)) return;
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     fputs("\r\033[K", stderr);
-    write_visible(stderr, text, strlen(text));
+    write_visible(stderr, text, strlen(text), status_line_columns());
     fflush(stderr);
     terminal.status_shown = true;
 }

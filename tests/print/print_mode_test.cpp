@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <cctype>
@@ -38,9 +39,12 @@ struct RunOptions {
     std::string directory;      // working directory; empty for ours
     bool unprivileged = false;  // folder permissions hold even for root
     bool terminal = false;      // standard error is a pseudo-terminal
+    unsigned short columns = 0;  // its width; 0 leaves it unknown
     // Folders of this name make the walk wait half a second before opening them (a preloaded
-    // library), so the progress line shows them.
+    // library), so the progress line shows them; where `slow_columns` is not 0, the terminal takes
+    // that width at the second of them.
     std::string slow_folder;
+    unsigned short slow_columns = 0;
 };
 
 const char* setpriv_program()
@@ -67,9 +71,12 @@ Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions
         launch.environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
         launch.environment.push_back("HEAPWISE_FAULT=slow_open");
         launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.slow_folder);
+        if (options.slow_columns != 0)
+            launch.environment.push_back("HEAPWISE_FAULT_COLUMNS=" + std::to_string(options.slow_columns));
     }
     launch.directory = options.directory;
     launch.terminal = options.terminal;
+    launch.terminal_columns = options.columns;
     return run_program(launch);
 }
 
@@ -414,6 +421,20 @@ std::vector<std::string> progress_texts(const std::string& terminal)
     return texts;
 }
 
+// The columns `text` takes on a terminal; -1 unless it is valid UTF-8 of printable characters.
+int display_width(const std::string& text)
+{
+    const locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 == static_cast<locale_t>(0)) return -1;
+    const locale_t before = uselocale(utf8);
+    std::wstring wide(text.size() + 1, L'\0');
+    const size_t count = mbstowcs(wide.data(), text.c_str(), wide.size());
+    const int width = count == static_cast<size_t>(-1) ? -1 : wcswidth(wide.data(), count);
+    uselocale(before);
+    freelocale(utf8);
+    return width;
+}
+
 bool have_pseudo_terminals()
 {
     const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -457,6 +478,36 @@ TEST_F(PrintModeTest, ProgressLineShowsAFolderNamedReady)
     const Outcome printed = run_heapwise({"--print", tree.path("Ready"), tree.root() + "/"}, options);
     EXPECT_EQ(printed.exit_code, 0) << printed.err;
     EXPECT_EQ(progress_texts(printed.err), (std::vector<std::string>{"/Ready", "Ready", "Ready/Ready"}));
+    EXPECT_EQ(last_terminal_line(printed.err), "");
+}
+
+// On a terminal narrower than the folder's path the line is cut between characters to fit, and it
+// follows the terminal's width as it changes: here from 80 columns to 24 while the walk runs.
+TEST_F(PrintModeTest, ProgressLineFitsTheTerminalAsItIsResized)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    // ASCII, two-byte and wide characters: 20 characters, 26 columns at the third level.
+    const std::string name = "abc\xc3\xa9\u65e5\u672c";
+    const std::string path = tree.folder_chain(name, 3);
+    RunOptions options;
+    options.terminal = true;
+    options.columns = 80;
+    options.slow_folder = name;
+    options.slow_columns = 24;  // from the second level on
+
+    const Outcome printed = run_heapwise({"--print", tree.root() + "/"}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    const std::vector<std::string> texts = progress_texts(printed.err);
+    ASSERT_FALSE(texts.empty()) << printed.err;
+    for (const std::string& text : texts) {
+        EXPECT_GE(display_width(text), 0) << text;
+        EXPECT_LT(display_width(text), 80) << text;
+    }
+    // The third level is entered well after the terminal narrowed.
+    const std::string& last = texts.back();
+    EXPECT_EQ(path.rfind(last, 0), 0u) << last;
+    EXPECT_GE(display_width(last), 1) << last;
+    EXPECT_LT(display_width(last), 24) << last;
     EXPECT_EQ(last_terminal_line(printed.err), "");
 }
 
