@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -186,6 +187,22 @@ int usage_error(const char* problem, const char* what)
     return 2;
 }
 
+// Everything written to standard output must have reached it: output lost
+// (a full disk, a closed descriptor) is a failure, not a success. Returns
+// `exit_code`, or 1 after naming the failure on standard error.
+int close_standard_output(int exit_code)
+{
+    const bool failed_before = ferror(stdout) != 0;
+    errno = 0;
+    const bool close_failed = fclose(stdout) != 0;
+    if (!failed_before && !close_failed) return exit_code;
+    if (errno != 0)
+        fprintf(stderr, "heapwise: cannot write standard output: %s\n", strerror(errno));
+    else
+        fputs("heapwise: cannot write standard output\n", stderr);
+    return 1;
+}
+
 }  // namespace
 
 int run_print_mode(int argc, char** argv)
@@ -205,10 +222,10 @@ int run_print_mode(int argc, char** argv)
             json = true;
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
             write_usage(stdout);
-            return 0;
+            return close_standard_output(0);
         } else if (strcmp(argument, "--version") == 0) {
             puts("heapwise " HEAPWISE_VERSION);
-            return 0;
+            return close_standard_output(0);
         } else {
             return usage_error("unknown option ", argument);
         }
@@ -263,5 +280,5 @@ int run_print_mode(int argc, char** argv)
         print_json();
     else
         print_texts();
-    return terminal.had_failure ? 1 : 0;
+    return close_standard_output(terminal.had_failure ? 1 : 0);
 }

@@ -40,7 +40,8 @@ inline constexpr UsageEntry usage_options[] = {
 
 inline constexpr UsageEntry usage_exit_codes[] = {
     {"0", "everything was read"},
-    {"1", "something could not be read (each is named on standard error)"},
+    {"1", "something could not be read (each is named on standard error), or the output could not be "
+          "written"},
     {"2", "a usage error"},
 };
 

@@ -1,5 +1,6 @@
 // `heapwise --print` run as a user runs it: what it prints on standard output and standard error, and
-// its exit code, for real trees, unreadable paths, options, a terminal on standard error and locales.
+// its exit code, for real trees, unreadable paths, options, a terminal on standard error, output that
+// cannot be written and locales.
 #include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
@@ -45,6 +46,7 @@ struct RunOptions {
     // that width at the second of them.
     std::string slow_folder;
     unsigned short slow_columns = 0;
+    std::string output;  // standard output: a pipe when empty, "closed", or a file opened for writing
 };
 
 const char* setpriv_program()
@@ -77,6 +79,14 @@ Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions
     launch.directory = options.directory;
     launch.terminal = options.terminal;
     launch.terminal_columns = options.columns;
+    const std::string output = options.output;
+    if (!output.empty()) {
+        launch.prepare = [output] {
+            if (output == "closed") return close(STDOUT_FILENO) == 0;
+            const int fd = open(output.c_str(), O_WRONLY);
+            return fd >= 0 && dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
+        };
+    }
     return run_program(launch);
 }
 
@@ -301,6 +311,24 @@ TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
     // Wrapped to fit a terminal of 80 columns.
     std::istringstream lines(help.out);
     for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 80u) << line;
+}
+
+// Output that could not be written is a failure, named on standard error, whatever was to be written.
+TEST_F(PrintModeTest, OutputThatCannotBeWrittenExitsOne)
+{
+    tree.file("f", 3);
+    for (const char* output : {"/dev/full", "closed"}) {
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"--print", tree.root()}, {"--json", tree.root()}, {"--help"}, {"--version"}}) {
+            SCOPED_TRACE(std::string(output) + " " + arguments[0]);
+            RunOptions options;
+            options.output = output;
+            const Outcome printed = run_heapwise(arguments, options);
+            EXPECT_EQ(printed.exit_code, 1);
+            EXPECT_EQ(printed.err.rfind("heapwise: cannot write standard output", 0), 0u) << printed.err;
+            EXPECT_EQ(printed.err.find('\n'), printed.err.size() - 1) << printed.err;
+        }
+    }
 }
 
 TEST_F(PrintModeTest, DoubleDashLetsPathsStartingWithDashBeCounted)
