@@ -27,7 +27,7 @@ inline constexpr const char* usage_description[] = {
     "longest path. Counts add up over every PATH.",
     "Without an option, heapwise opens a window that counts each PATH and whatever is dropped on it, "
     "where a display is present (DISPLAY or WAYLAND_DISPLAY set). With an option, or without a "
-    "display, it counts in the terminal and prints the results.",
+    "display that can be opened, it counts in the terminal and prints the results.",
 };
 
 inline constexpr UsageEntry usage_options[] = {
