@@ -412,6 +412,15 @@ std::string last_terminal_line(const std::string& output)
     return line;
 }
 
+// Some sandboxes have no pseudo-terminals at all.
+bool have_pseudo_terminals()
+{
+    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (probe < 0) return false;
+    close(probe);
+    return true;
+}
+
 TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
 {
     fill(tree);
@@ -421,10 +430,7 @@ TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
     EXPECT_EQ(piped.err.find('\033'), std::string::npos);
     EXPECT_EQ(piped.out.rfind("File Count:", 0), 0u);
 
-    // Some sandboxes have no pseudo-terminals at all.
-    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (probe < 0) GTEST_SKIP() << "no pseudo-terminal here: " << strerror(errno);
-    close(probe);
+    if (!have_pseudo_terminals()) GTEST_SKIP() << "no pseudo-terminal here";
 
     RunOptions options;
     options.terminal = true;
@@ -461,14 +467,6 @@ int display_width(const std::string& text)
     uselocale(before);
     freelocale(utf8);
     return width;
-}
-
-bool have_pseudo_terminals()
-{
-    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (probe < 0) return false;
-    close(probe);
-    return true;
 }
 
 #define SKIP_WITHOUT_SLOW_WALK()                                                                         \
