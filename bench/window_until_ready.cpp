@@ -20,6 +20,10 @@
 int main(int argc, char** argv)
 {
     static MainWindowWidget* window = start_window_program(argc, argv);
+    if (window == nullptr) {
+        fputs("window_until_ready: cannot open the display\n", stderr);
+        return 2;
+    }
     // Ends once the count has ended and the window is on the screen, painted.
     static void (*quit_when_shown)() = [] {
         if (window->windowHandle() != nullptr && window->windowHandle()->isExposed())

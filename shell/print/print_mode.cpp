@@ -4,9 +4,11 @@
 // error is a terminal.
 #include "shell/print/print_mode.h"
 
-#include <errno.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,13 +41,79 @@ TerminalState terminal;
 // and the failure messages of the worker never cut into each other.
 std::mutex terminal_mutex;
 
-// Control characters in a name must not steer the terminal.
-void write_visible(FILE* stream, const char* text, size_t len)
+// The length of the UTF-8 character that `text` (`len` bytes) begins with,
+// its code point in `code_point`; 0 where the bytes are not valid UTF-8
+// (overlong forms and surrogates included).
+size_t utf8_character(const unsigned char* text, size_t len, char32_t* code_point)
 {
-    for (size_t i = 0; i < len; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        fputc(byte < 0x20 || byte == 0x7F ? '?' : byte, stream);
+    const unsigned char lead = text[0];
+    size_t size = 1;
+    char32_t value = lead;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        value = lead & 0x07;
+    } else if (lead >= 0x80) {
+        return 0;
     }
+    if (size > len) return 0;
+    for (size_t i = 1; i < size; ++i) {
+        if ((text[i] & 0xC0) != 0x80) return 0;
+        value = value << 6 | (text[i] & 0x3F);
+    }
+    static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < least[size] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code_point = value;
+    return size;
+}
+
+// Characters that could move the cursor, change the terminal's state or
+// reorder the text around them: C0 and C1 controls, DEL, and the
+// bidirectional embeddings, overrides and isolates.
+bool steers_the_terminal(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Writes `len` bytes of a name as a terminal may show them: valid UTF-8
+// characters as they are, but '?' for each character that steers the
+// terminal and for each byte that is not part of valid UTF-8. Stops before
+// the first character that would take the text past `columns` columns,
+// counting two for every character outside ASCII (none takes more), so a
+// cut falls between characters and the text never wraps.
+void write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < len;) {
+        char32_t c = 0;
+        size_t size = utf8_character(bytes + i, len - i, &c);
+        const bool shown = size != 0 && !steers_the_terminal(c);
+        if (size == 0) size = 1;
+        const size_t width = shown && c >= 0x80 ? 2 : 1;
+        if (width > columns) return;
+        columns -= width;
+        if (shown)
+            fwrite(bytes + i, 1, size, stream);
+        else
+            fputc('?', stream);
+        i += size;
+    }
+}
+
+// The columns the progress line may take, read at each redraw so that it
+// follows a resize: one less than the terminal's width, as some terminals
+// wrap as soon as the last column is written. No limit where the width is
+// unknown (the status text is short).
+size_t status_line_columns()
+{
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return SIZE_MAX;
+    return size.ws_col - 1u;
 }
 
 // Caller holds terminal_mutex.
@@ -64,7 +132,7 @@ void show_status_line()
     if (!take_progress(text)) return;
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     fputs("\r\033[K", stderr);
-    write_visible(stderr, text, strlen(text));
+    write_visible(stderr, text, strlen(text), status_line_columns());
     fflush(stderr);
     terminal.status_shown = true;
 }
@@ -115,7 +183,9 @@ void print_json()
 
 int usage_error(const char* problem, const char* what)
 {
-    fprintf(stderr, "heapwise: %s%s (try 'heapwise --help')\n", problem, what);
+    fprintf(stderr, "heapwise: %s", problem);
+    write_visible(stderr, what, strlen(what));
+    fputs(" (try 'heapwise --help')\n", stderr);
     return 2;
 }
 
@@ -128,6 +198,22 @@ unsigned parse_jobs(const char* text)
     const unsigned long value = strtoul(text, &end, 10);
     if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value < 1 || value > max_walkers) return 0;
     return static_cast<unsigned>(value);
+}
+
+// Everything written to standard output must have reached it: output lost
+// (a full disk, a closed descriptor) is a failure, not a success. Returns
+// `exit_code`, or 1 after naming the failure on standard error.
+int close_standard_output(int exit_code)
+{
+    const bool failed_before = ferror(stdout) != 0;
+    errno = 0;
+    const bool close_failed = fclose(stdout) != 0;
+    if (!failed_before && !close_failed) return exit_code;
+    if (errno != 0)
+        fprintf(stderr, "heapwise: cannot write standard output: %s\n", strerror(errno));
+    else
+        fputs("heapwise: cannot write standard output\n", stderr);
+    return 1;
 }
 
 }  // namespace
@@ -163,11 +249,11 @@ int run_print_mode(int argc, char** argv)
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
             delete[] args;
             write_usage(stdout);
-            return 0;
+            return close_standard_output(0);
         } else if (strcmp(argument, "--version") == 0) {
             delete[] args;
             puts("heapwise " HEAPWISE_VERSION);
-            return 0;
+            return close_standard_output(0);
         } else {
             delete[] args;
             return usage_error("unknown option ", argument);
@@ -213,5 +299,5 @@ int run_print_mode(int argc, char** argv)
         print_json();
     else
         print_texts();
-    return terminal.had_failure ? 1 : 0;
+    return close_standard_output(terminal.had_failure ? 1 : 0);
 }

@@ -27,7 +27,7 @@ inline constexpr const char* usage_description[] = {
     "longest path. Counts add up over every PATH.",
     "Without an option, heapwise opens a window that counts each PATH and whatever is dropped on it, "
     "where a display is present (DISPLAY or WAYLAND_DISPLAY set). With an option, or without a "
-    "display, it counts in the terminal and prints the results.",
+    "display that can be opened, it counts in the terminal and prints the results.",
 };
 
 inline constexpr UsageEntry usage_options[] = {
@@ -42,7 +42,8 @@ inline constexpr UsageEntry usage_options[] = {
 
 inline constexpr UsageEntry usage_exit_codes[] = {
     {"0", "everything was read"},
-    {"1", "something could not be read (each is named on standard error)"},
+    {"1", "something could not be read (each is named on standard error), or the output could not be "
+          "written"},
     {"2", "a usage error"},
 };
 

@@ -1,18 +1,44 @@
 // The window program's entry (heapwise-window, which heapwise starts where a
 // display is present): the main window, counting the paths named on the
-// command line.
+// command line, or the terminal mode where the display cannot be opened.
 #include <unistd.h>
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "core/requests.h"
+#include "shell/print/print_mode.h"
 #include "shell/qt/start_up.h"
+
+namespace {
+
+// The terminal mode over the window's paths: every argument, less a first "--".
+int count_in_terminal(int argc, char** argv)
+{
+    static char options_end[] = "--";
+    std::vector<char*> arguments = {argv[0], options_end};
+    bool first_options_end = true;
+    for (int i = 1; i < argc; ++i) {
+        if (first_options_end && strcmp(argv[i], "--") == 0)
+            first_options_end = false;
+        else
+            arguments.push_back(argv[i]);
+    }
+    arguments.push_back(nullptr);
+    return run_print_mode(static_cast<int>(arguments.size()) - 1, arguments.data());
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    start_window_program(argc, argv);
+    if (start_window_program(argc, argv) == nullptr) {
+        fputs("heapwise: cannot open the display; counting in the terminal\n", stderr);
+        return count_in_terminal(argc, argv);
+    }
     QCoreApplication::exec();
     release_argument_list();
 

@@ -1,9 +1,16 @@
-// The window program's start: the count of the command-line paths first,
-// then Qt and the main window while the walk runs.
+// The window program's start: the display checked, the count of the
+// command-line paths started, then Qt and the main window while the walk runs.
 #include "shell/qt/start_up.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,13 +29,69 @@ bool is_set(const char* name)
     return value != nullptr && value[0] != '\0';
 }
 
-// Wayland lets no window keep itself above the others. Where X11 is there too
-// (XWayland), run through it so that On Top works, unless the user chose.
-bool choose_platform()
+// Whether an X server lets this program in, as Qt's xcb platform asks first.
+bool x11_answers()
 {
-    if (is_set("QT_QPA_PLATFORM") || !is_set("DISPLAY")) return false;
-    setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
-    return true;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool answers = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return answers;
+}
+
+// Whether a Wayland compositor accepts a connection on its clients' socket.
+bool wayland_answers()
+{
+    if (is_set("WAYLAND_SOCKET")) return true;  // a connection handed down to this program
+    const char* display = is_set("WAYLAND_DISPLAY") ? getenv("WAYLAND_DISPLAY") : "wayland-0";
+    const char* folder = getenv("XDG_RUNTIME_DIR");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    int len = -1;
+    if (display[0] == '/')
+        len = snprintf(address.sun_path, sizeof address.sun_path, "%s", display);
+    else if (folder != nullptr && folder[0] == '/')
+        len = snprintf(address.sun_path, sizeof address.sun_path, "%s/%s", folder, display);
+    if (len < 0 || static_cast<size_t>(len) >= sizeof address.sun_path) return false;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool answers = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answers;
+}
+
+// Whether a platform of a QT_QPA_PLATFORM list ("xcb;wayland", each maybe
+// followed by ":options") can start; one other than X11 and Wayland is taken
+// to.
+bool listed_platform_answers(const char* list)
+{
+    for (const char* entry = list; *entry != '\0';) {
+        const size_t len = strcspn(entry, ";");
+        const size_t name_len = std::min(len, strcspn(entry, ":"));
+        const bool x11 = name_len == 3 && strncmp(entry, "xcb", 3) == 0;
+        const bool wayland = name_len >= 7 && strncmp(entry, "wayland", 7) == 0;
+        if (x11 ? x11_answers() : wayland ? wayland_answers() : name_len != 0) return true;
+        entry += len + (entry[len] == ';');
+    }
+    return false;
+}
+
+enum class Platform { users_choice, chosen_here, none_answers };
+
+// The platform Qt is to start on, settled before anything starts: Qt aborts
+// where none of the platforms it tries answers. Wayland lets no window keep
+// itself above the others, so where X11 answers too (XWayland) it is used,
+// so that On Top works, unless the user chose.
+Platform choose_platform()
+{
+    if (is_set("QT_QPA_PLATFORM"))
+        return listed_platform_answers(getenv("QT_QPA_PLATFORM")) ? Platform::users_choice : Platform::none_answers;
+    if (x11_answers())
+        setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
+    else if (wayland_answers())
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+    else
+        return Platform::none_answers;
+    return Platform::chosen_here;
 }
 
 // The argument list is argv itself, less a first "--".
@@ -46,6 +109,9 @@ int drop_options_end(int argc, char** argv)
 
 MainWindowWidget* start_window_program(int argc, char** argv)
 {
+    const Platform platform = choose_platform();
+    if (platform == Platform::none_answers) return nullptr;
+
     reset_tally();
     load_number_format();
     init_scan_lock();
@@ -56,10 +122,9 @@ MainWindowWidget* start_window_program(int argc, char** argv)
     // Every argument is a path, so Qt is shown none of them.
     static int qt_argc = 1;
     static char* qt_argv[2] = {argv[0], nullptr};
-    const bool platform_chosen = choose_platform();
     // Never destroyed: workers may still be using the window when it ends.
     auto* application = new QApplication(qt_argc, qt_argv);
-    if (platform_chosen) unsetenv("QT_QPA_PLATFORM");  // not for programs started from here
+    if (platform == Platform::chosen_here) unsetenv("QT_QPA_PLATFORM");  // not for programs started from here
     QCoreApplication::setApplicationName(QStringLiteral("heapwise"));
     QGuiApplication::setDesktopFileName(QStringLiteral("heapwise"));
     QApplication::setWindowIcon(heapwise_icon());

@@ -5,10 +5,14 @@
 //   rename        the entry is renamed ("<name>.moved") just before its query
 //   link_to_root  the folder is replaced by a link to "/" just before it is opened
 //   listing_eio   the folder's listing returns three entries, then fails with EIO
+//   slow_open     each folder of that name waits half a second before it is
+//                 opened, so that the progress line shows it; where
+//                 HEAPWISE_FAULT_COLUMNS is set, the terminal on standard
+//                 error takes that width at the second one
 //   no_types      every listing reports its entries' types as unknown
 //   statx_enosys  statx fails with ENOSYS, as on a kernel without it
 //   statx_eperm   statx fails with EPERM, as under a filter that refuses it
-// Each fault but the last three happens once.
+// Each fault but slow_open and the last three happens once.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
@@ -16,7 +20,9 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -44,6 +50,7 @@ bool is_target(const char* name)
 bool done = false;
 int failing_listing = -1;
 int listing_calls = 0;
+int slow_opens = 0;
 
 }  // namespace
 
@@ -93,6 +100,17 @@ extern "C" int openat(int dirfd, const char* name, int flags, ...)
         va_end(arguments);
     }
     const bool target = !done && is_target(name);
+    if (target && strcmp(fault(), "slow_open") == 0) {
+        const char* columns = getenv("HEAPWISE_FAULT_COLUMNS");
+        if (columns != nullptr && ++slow_opens == 2) {
+            winsize size{};
+            ioctl(STDERR_FILENO, TIOCGWINSZ, &size);
+            size.ws_col = static_cast<unsigned short>(atoi(columns));
+            ioctl(STDERR_FILENO, TIOCSWINSZ, &size);
+        }
+        const timespec half_a_second = {0, 500'000'000};
+        nanosleep(&half_a_second, nullptr);
+    }
     if (target && strcmp(fault(), "link_to_root") == 0) {
         done = true;
         renameat(dirfd, name, dirfd, (std::string(name) + ".moved").c_str());

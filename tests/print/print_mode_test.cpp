@@ -1,10 +1,12 @@
 // `heapwise --print` run as a user runs it: what it prints on standard output and standard error, and
-// its exit code, for real trees, unreadable paths, options, a terminal on standard error and locales.
+// its exit code, for real trees, unreadable paths, options, a terminal on standard error, output that
+// cannot be written and locales.
 #include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <cctype>
@@ -27,11 +29,24 @@ namespace {
 
 using Outcome = ProgramOutcome;
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
 struct RunOptions {
     std::string locale = "C";
     std::string directory;      // working directory; empty for ours
     bool unprivileged = false;  // folder permissions hold even for root
     bool terminal = false;      // standard error is a pseudo-terminal
+    unsigned short columns = 0;  // its width; 0 leaves it unknown
+    // Folders of this name make the walk wait half a second before opening them (a preloaded
+    // library), so the progress line shows them; where `slow_columns` is not 0, the terminal takes
+    // that width at the second of them.
+    std::string slow_folder;
+    unsigned short slow_columns = 0;
+    std::string output;  // standard output: a pipe when empty, "closed", or a file opened for writing
 };
 
 const char* setpriv_program()
@@ -54,8 +69,24 @@ Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions
     launch.environment =
         inherited_environment({"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
     launch.environment.push_back("LC_ALL=" + options.locale);
+    if (!options.slow_folder.empty()) {
+        launch.environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
+        launch.environment.push_back("HEAPWISE_FAULT=slow_open");
+        launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.slow_folder);
+        if (options.slow_columns != 0)
+            launch.environment.push_back("HEAPWISE_FAULT_COLUMNS=" + std::to_string(options.slow_columns));
+    }
     launch.directory = options.directory;
     launch.terminal = options.terminal;
+    launch.terminal_columns = options.columns;
+    const std::string output = options.output;
+    if (!output.empty()) {
+        launch.prepare = [output] {
+            if (output == "closed") return close(STDOUT_FILENO) == 0;
+            const int fd = open(output.c_str(), O_WRONLY);
+            return fd >= 0 && dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
+        };
+    }
     return run_program(launch);
 }
 
@@ -212,16 +243,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
 {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--bogus", tree.root()}, {"-v", tree.root()}, {"--print", "--jsn", tree.root()},
-          {"--jobs", "0", tree.root()}, {"--jobs", "4x", tree.root()}, {"--jobs=65", tree.root()}}) {
-        SCOPED_TRACE(arguments[arguments.size() - 2]);
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--bogus", tree.root()}, "--bogus"},
+        {{"-v", tree.root()}, "-v"},
+        {{"--print", "--jsn", tree.root()}, "--jsn"},
+        // A file named so, reaching the command line through a wildcard, must not retitle and clear
+        // the terminal.
+        {{"-\033]2;x\a\033[2J", tree.root()}, "-?]2;x??[2J"},
+        {{"--jobs", "0", tree.root()}, "0"},
+        {{"--jobs", "4x", tree.root()}, "4x"},
+        {{"--jobs=65", tree.root()}, "--jobs=65"},
+    };
+    for (const auto& [arguments, shown] : rows) {
+        SCOPED_TRACE(shown);
         const Outcome printed = run_heapwise(arguments);
         EXPECT_EQ(printed.exit_code, 2);
         EXPECT_EQ(printed.out, "");
         ASSERT_FALSE(printed.err.empty());
-        EXPECT_EQ(printed.err.find('\n'), printed.err.size() - 1) << printed.err;
-        EXPECT_NE(printed.err.find(arguments[arguments.size() - 2]), std::string::npos) << printed.err;
+        EXPECT_EQ(printed.err.back(), '\n');
+        EXPECT_EQ(std::find_if(printed.err.begin(), printed.err.end() - 1,
+                               [](char c) { return iscntrl(static_cast<unsigned char>(c)); }),
+                  printed.err.end() - 1)
+            << printed.err;
+        EXPECT_NE(printed.err.find(shown), std::string::npos) << printed.err;
         EXPECT_NE(printed.err.find("--help"), std::string::npos) << printed.err;
     }
 }
@@ -240,6 +284,34 @@ TEST_F(PrintModeTest, AnyNumberOfWalkersGivesTheSameResults)
     EXPECT_EQ(run_heapwise({"--json", tree.root(), tree.path("f1")}).out, one.out);
 }
 
+// Names are shown the way careful tools show them: a character that could move the cursor, change
+// the terminal's state or reorder the text, and each byte that is not part of valid UTF-8, is a '?'.
+// What is counted is still the real bytes.
+TEST_F(PrintModeTest, NamesOnStandardErrorCannotSteerTheTerminal)
+{
+    const std::pair<std::string, std::string> names[] = {
+        {"c0 \t\033[2J \x7f", "c0 ??[2J ?"},
+        {"c1 raw \x9b" "2J \x9d", "c1 raw ?2J ?"},
+        {"c1 encoded \xc2\x9b" "2J \xc2\x85", "c1 encoded ?2J ?"},
+        {"bidi \u202a \u202e \u2066 \u2069", "bidi ? ? ? ?"},
+        {"invalid \xff \xe2\x80 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "invalid ? ?? ?? ??? ????"},
+        {"kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600", "kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600"},
+    };
+    std::vector<std::string> arguments = {"--json"};
+    std::string expected;
+    size_t longest = 0;
+    for (const auto& [name, shown] : names) {
+        arguments.push_back(tree.path(name));
+        expected += "heapwise: cannot read '" + tree.path(shown) + "': No such file or directory\n";
+        longest = std::max(longest, tree.path(name).size());
+    }
+
+    const Outcome printed = run_heapwise(arguments);
+    EXPECT_EQ(printed.err, expected);
+    EXPECT_EQ(printed.exit_code, 1);
+    EXPECT_EQ(json_fields(printed.out).at("max_abs_path"), number(longest));
+}
+
 TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
 {
     const Outcome version = run_heapwise({"--version"});
@@ -256,6 +328,24 @@ TEST_F(PrintModeTest, HelpAndVersionGoToStdoutAndExitZero)
     // Wrapped to fit a terminal of 80 columns.
     std::istringstream lines(help.out);
     for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 80u) << line;
+}
+
+// Output that could not be written is a failure, named on standard error, whatever was to be written.
+TEST_F(PrintModeTest, OutputThatCannotBeWrittenExitsOne)
+{
+    tree.file("f", 3);
+    for (const char* output : {"/dev/full", "closed"}) {
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"--print", tree.root()}, {"--json", tree.root()}, {"--help"}, {"--version"}}) {
+            SCOPED_TRACE(std::string(output) + " " + arguments[0]);
+            RunOptions options;
+            options.output = output;
+            const Outcome printed = run_heapwise(arguments, options);
+            EXPECT_EQ(printed.exit_code, 1);
+            EXPECT_EQ(printed.err.rfind("heapwise: cannot write standard output", 0), 0u) << printed.err;
+            EXPECT_EQ(printed.err.find('\n'), printed.err.size() - 1) << printed.err;
+        }
+    }
 }
 
 TEST_F(PrintModeTest, DoubleDashLetsPathsStartingWithDashBeCounted)
@@ -339,6 +429,15 @@ std::string last_terminal_line(const std::string& output)
     return line;
 }
 
+// Some sandboxes have no pseudo-terminals at all.
+bool have_pseudo_terminals()
+{
+    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (probe < 0) return false;
+    close(probe);
+    return true;
+}
+
 TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
 {
     fill(tree);
@@ -348,10 +447,7 @@ TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
     EXPECT_EQ(piped.err.find('\033'), std::string::npos);
     EXPECT_EQ(piped.out.rfind("File Count:", 0), 0u);
 
-    // Some sandboxes have no pseudo-terminals at all.
-    const int probe = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (probe < 0) GTEST_SKIP() << "no pseudo-terminal here: " << strerror(errno);
-    close(probe);
+    if (!have_pseudo_terminals()) GTEST_SKIP() << "no pseudo-terminal here";
 
     RunOptions options;
     options.terminal = true;
@@ -360,6 +456,102 @@ TEST_F(PrintModeTest, StatusTextOnlyOnATerminalAndClearedAtTheEnd)
     EXPECT_EQ(shown.err.find("File Count:"), std::string::npos);
     EXPECT_EQ(shown.out.rfind("File Count:", 0), 0u);
     if (shown.err.empty()) std::printf("note: the scan ended before any status text was due\n");
+}
+
+// The texts the progress line showed, in order: what follows each "erase the line" up to the next
+// carriage return or line end.
+std::vector<std::string> progress_texts(const std::string& terminal)
+{
+    std::vector<std::string> texts;
+    const std::string erase = "\r\033[K";
+    for (size_t at = terminal.find(erase); at != std::string::npos; at = terminal.find(erase, at)) {
+        at += erase.size();
+        const size_t end = std::min(terminal.find_first_of("\r\n", at), terminal.size());
+        if (end != at) texts.push_back(terminal.substr(at, end - at));
+    }
+    return texts;
+}
+
+// The columns `text` takes on a terminal; -1 unless it is valid UTF-8 of printable characters.
+int display_width(const std::string& text)
+{
+    const locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 == static_cast<locale_t>(0)) return -1;
+    const locale_t before = uselocale(utf8);
+    std::wstring wide(text.size() + 1, L'\0');
+    const size_t count = mbstowcs(wide.data(), text.c_str(), wide.size());
+    const int width = count == static_cast<size_t>(-1) ? -1 : wcswidth(wide.data(), count);
+    uselocale(before);
+    freelocale(utf8);
+    return width;
+}
+
+#define SKIP_WITHOUT_SLOW_WALK()                                                                         \
+    do {                                                                                                 \
+        if (sanitized) GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime"; \
+        if (!have_pseudo_terminals()) GTEST_SKIP() << "no pseudo-terminal here";                         \
+    } while (false)
+
+// The progress line shows names as the messages do.
+TEST_F(PrintModeTest, ProgressLineCannotBeSteeredByNames)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    const std::string name = "c1 \x9b" "2J \xc2\x9b bidi \u202e invalid \xff \xc3\xa9";
+    tree.folder(name);
+    RunOptions options;
+    options.terminal = true;
+    options.slow_folder = name;
+
+    const Outcome printed = run_heapwise({"--print", tree.root()}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    EXPECT_EQ(progress_texts(printed.err), std::vector<std::string>{"/c1 ?2J ? bidi ? invalid ? \xc3\xa9"});
+    EXPECT_EQ(last_terminal_line(printed.err), "");
+}
+
+// The end of a request is not read from the progress text: a folder whose relative path is "Ready"
+// (named with a final slash) is shown like any other, before and after it.
+TEST_F(PrintModeTest, ProgressLineShowsAFolderNamedReady)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    tree.folder_chain("Ready", 2);
+    RunOptions options;
+    options.terminal = true;
+    options.slow_folder = "Ready";
+
+    const Outcome printed = run_heapwise({"--print", tree.path("Ready"), tree.root() + "/"}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    EXPECT_EQ(progress_texts(printed.err), (std::vector<std::string>{"/Ready", "Ready", "Ready/Ready"}));
+    EXPECT_EQ(last_terminal_line(printed.err), "");
+}
+
+// On a terminal narrower than the folder's path the line is cut between characters to fit, and it
+// follows the terminal's width as it changes: here from 80 columns to 24 while the walk runs.
+TEST_F(PrintModeTest, ProgressLineFitsTheTerminalAsItIsResized)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    // ASCII, two-byte and wide characters: 20 characters, 26 columns at the third level.
+    const std::string name = "abc\xc3\xa9\u65e5\u672c";
+    const std::string path = tree.folder_chain(name, 3);
+    RunOptions options;
+    options.terminal = true;
+    options.columns = 80;
+    options.slow_folder = name;
+    options.slow_columns = 24;  // from the second level on
+
+    const Outcome printed = run_heapwise({"--print", tree.root() + "/"}, options);
+    EXPECT_EQ(printed.exit_code, 0) << printed.err;
+    const std::vector<std::string> texts = progress_texts(printed.err);
+    ASSERT_FALSE(texts.empty()) << printed.err;
+    for (const std::string& text : texts) {
+        EXPECT_GE(display_width(text), 0) << text;
+        EXPECT_LT(display_width(text), 80) << text;
+    }
+    // The third level is entered well after the terminal narrowed.
+    const std::string& last = texts.back();
+    EXPECT_EQ(path.rfind(last, 0), 0u) << last;
+    EXPECT_GE(display_width(last), 1) << last;
+    EXPECT_LT(display_width(last), 24) << last;
+    EXPECT_EQ(last_terminal_line(printed.err), "");
 }
 
 // German groups with a full stop; French with a narrow no-break space, so

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -42,6 +43,13 @@ ProgramOutcome run_program(const ProgramLaunch& launch)
         terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
             ADD_FAILURE() << "pseudo-terminal: " << strerror(errno);
+            return outcome;
+        }
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = launch.terminal_columns;
+        if (launch.terminal_columns != 0 && ioctl(terminal, TIOCSWINSZ, &size) != 0) {
+            ADD_FAILURE() << "TIOCSWINSZ: " << strerror(errno);
             return outcome;
         }
         // Opened before the fork, so the terminal has a user from the start and reads do not end early.

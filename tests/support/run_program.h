@@ -17,6 +17,7 @@ struct ProgramLaunch {
     std::vector<std::string> environment;  // the whole environment, NAME=value
     std::string directory;                 // working directory; empty for ours
     bool terminal = false;                 // standard error is a pseudo-terminal
+    unsigned short terminal_columns = 0;   // its width; 0 leaves it unknown
     // Runs in the child just before exec (resource limits, say); false makes
     // the child exit with 126.
     std::function<bool()> prepare;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The desktop program as a user starts it: without a display it counts in the
-# terminal like --print; under a real X server (Xvfb) its window appears
+# The desktop program as a user starts it: without a display, or with one that
+# cannot be opened, it counts in the terminal like --print; under a real X server (Xvfb) its window appears
 # through X11 even on a Wayland session, asks to be kept above the others
 # until On Top is cleared, and Escape and Alt+Q each end it with exit code 0
 # while a long scan is still running. (The close box, which needs a
@@ -29,6 +29,21 @@ actual=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$scrat
 # --print never opens the display, not even one that does not exist.
 actual=$(DISPLAY=:999 "$program" --print "$scratch/tree")
 [[ $actual == "$expected" ]] || fail "--print with a display set: '$actual'"
+# A display that cannot be opened: one line says so, then the terminal mode, and
+# the window program started by itself does the same.
+window_program=$(dirname "$program")/heapwise-window
+for display in DISPLAY=:999 WAYLAND_DISPLAY=heapwise-test-none "DISPLAY=:999 QT_QPA_PLATFORM=xcb"; do
+    for start in "$program" "$window_program"; do
+        status=0
+        # shellcheck disable=SC2086 # $display is one or two assignments
+        actual=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $display "$start" "$scratch/tree" \
+            2>"$scratch/err") || status=$?
+        [[ $status == 0 && $actual == "$expected" ]] ||
+            fail "$display ${start##*/}: exit code $status, '$actual'"
+        [[ $(<"$scratch/err") == "heapwise: cannot open the display; counting in the terminal" ]] ||
+            fail "$display ${start##*/}: '$(<"$scratch/err")'"
+    done
+done
 
 if [[ -z ${HEAPWISE_UNDER_XVFB:-} ]]; then
     command -v xvfb-run >/dev/null || fail "xvfb-run is missing (tools/install-deps.sh --tests)"
