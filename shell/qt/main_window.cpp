@@ -32,6 +32,7 @@
 #include "core/tally.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
+#include "shell/dialog_templates.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/dialog_units.h"
 #include "text/summary.h"
@@ -215,34 +216,30 @@ bool take_over_early_writes(MainWindowWidget* window)
     return true;
 }
 
-// The main window's template, in dialog units.
-constexpr int window_width = 185;
-constexpr int window_height = 107;
-
-QLabel* make_label(QWidget* parent, const DialogUnits& units, const char* text, int y)
+QLabel* make_label(QWidget* parent, const QRect& place, const char* text)
 {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    auto* label = new QLabel(dialog_text(text), parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    label->setGeometry(dialog_rect(units, 5, y, 43, 12));
+    label->setGeometry(place);
     return label;
 }
 
-QLineEdit* make_field(QWidget* parent, const DialogUnits& units, int y)
+QLineEdit* make_field(QWidget* parent, const QRect& place)
 {
     auto* field = new QLineEdit(parent);
     field->setReadOnly(true);
     field->setAcceptDrops(false);
-    field->setGeometry(dialog_rect(units, 50, y, 130, 12));
+    field->setGeometry(place);
     return field;
 }
 
-QPushButton* make_button(QWidget* parent, const DialogUnits& units, const char* text, int x)
+QPushButton* make_button(QWidget* parent, const QRect& place, const char* text)
 {
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    auto* button = new QPushButton(dialog_text(text), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(dialog_rect(units, x, 75, 40, 14));
+    button->setGeometry(place);
     return button;
 }
 
@@ -263,53 +260,65 @@ void count_arguments_before_window()
 
 MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog)
 {
-    setWindowTitle(QStringLiteral("Heapwise - Drop Files to Count"));
+    setWindowTitle(QString::fromUtf8(main_window_template.title));
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    const DialogUnits units = dialog_units_fitting(
-        font(), {{"File Count:", 43}, {"Folder Count:", 43}, {"Total Size:", 43}, {"Max Path:", 43}});
-    setFixedSize(dialog_size(units, window_width, window_height));
+    const DialogUnits units = dialog_units_fitting(font(), main_window_template);
+    setFixedSize(dialog_size(units, main_window_template.width, main_window_template.height));
 
     // Template order, which is also the tab order.
-    make_label(this, units, "File Count:", 6);
-    files_field_ = make_field(this, units, 5);
-    make_label(this, units, "Folder Count:", 24);
-    folders_field_ = make_field(this, units, 23);
-    make_label(this, units, "Total Size:", 42);
-    size_field_ = make_field(this, units, 41);
-    make_label(this, units, "Max Path:", 60);
-    path_field_ = make_field(this, units, 59);
-    on_top_check_ = new QCheckBox(QStringLiteral("On &Top"), this);
-    on_top_check_->setGeometry(dialog_rect(units, 5, 75, 40, 14));
-    about_button_ = make_button(this, units, "&About", 50);
-    reset_button_ = make_button(this, units, "&Reset", 95);
-    quit_button_ = make_button(this, units, "&Quit", 140);
-    status_line_ = new QLabel(QStringLiteral("Ready"), this);
-    status_line_->setTextFormat(Qt::PlainText);
-    status_line_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    status_line_->setGeometry(dialog_rect(units, 5, 93, 175, 10));
+    for (const DialogControl& record : main_window_template.controls) {
+        const QRect place = dialog_rect(units, record);
+        switch (record.kind) {
+        case ControlKind::label:
+            make_label(this, place, record.text);
+            break;
+        case ControlKind::field:
+            controls_[record.id - IDC_ABOUT_BUTTON] = make_field(this, place);
+            break;
+        case ControlKind::check_box: {
+            auto* check = new QCheckBox(dialog_text(record.text), this);
+            check->setGeometry(place);
+            controls_[record.id - IDC_ABOUT_BUTTON] = check;
+            break;
+        }
+        case ControlKind::push_button:
+            controls_[record.id - IDC_ABOUT_BUTTON] = make_button(this, place, record.text);
+            break;
+        case ControlKind::status_line: {
+            auto* status = new QLabel(dialog_text(record.text), this);
+            status->setTextFormat(Qt::PlainText);
+            status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            status->setGeometry(place);
+            controls_[record.id - IDC_ABOUT_BUTTON] = status;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    on_top_check_ = static_cast<QCheckBox*>(control(IDC_ON_TOP_CHECK));
+    reset_button_ = static_cast<QPushButton*>(control(IDC_RESET_BUTTON));
+    status_line_ = static_cast<QLabel*>(control(IDC_STATUS_LINE));
+    for (const Tooltip& tooltip : main_window_tooltips)
+        control(tooltip.control)->setToolTip(QString::fromUtf8(tooltip.text));
 
     if (relay.load(std::memory_order_acquire) == nullptr) {
         window_thread.store(std::this_thread::get_id(), std::memory_order_release);
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
-    files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
-    folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));
-    path_field_->setToolTip(QStringLiteral("Max relative / absolute path length in characters"));
-    on_top_check_->setToolTip(QStringLiteral("Keep Heapwise window on top"));
-    reset_button_->setToolTip(QStringLiteral("Reset all counts"));
-
     on_top_check_->setChecked(true);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
     connect(on_top_check_, &QCheckBox::toggled, this, &MainWindowWidget::keep_on_top);
-    connect(about_button_, &QPushButton::clicked, this, &MainWindowWidget::show_about_box);
+    connect(static_cast<QPushButton*>(control(IDC_ABOUT_BUTTON)), &QPushButton::clicked, this,
+            &MainWindowWidget::show_about_box);
     // Reset is pressable only while no worker uses the Tally: each worker
     // disables it before its first use and enables it after its last.
     connect(reset_button_, &QPushButton::clicked, this, [] {
         reset_tally();
         refresh_summary();
     });
-    connect(quit_button_, &QPushButton::clicked, this, &QWidget::close);
+    connect(static_cast<QPushButton*>(control(IDC_QUIT_BUTTON)), &QPushButton::clicked, this, &QWidget::close);
 
     if (!take_over_early_writes(this)) {
         current_window = this;
@@ -330,18 +339,8 @@ MainWindowWidget::~MainWindowWidget()
 
 QWidget* MainWindowWidget::control(int id) const
 {
-    switch (id) {
-    case IDC_FILES_FIELD: return files_field_;
-    case IDC_FOLDERS_FIELD: return folders_field_;
-    case IDC_SIZE_FIELD: return size_field_;
-    case IDC_PATH_FIELD: return path_field_;
-    case IDC_ON_TOP_CHECK: return on_top_check_;
-    case IDC_ABOUT_BUTTON: return about_button_;
-    case IDC_RESET_BUTTON: return reset_button_;
-    case IDC_QUIT_BUTTON: return quit_button_;
-    case IDC_STATUS_LINE: return status_line_;
-    default: return nullptr;
-    }
+    if (id < IDC_ABOUT_BUTTON || id > IDC_STATUS_LINE) return nullptr;
+    return controls_[id - IDC_ABOUT_BUTTON];
 }
 
 void MainWindowWidget::show_control_text(int id, const char* text)

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include "resources/control_ids.h"
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -54,14 +56,10 @@ private:
     void show_about_box();
     void end_window();
 
-    QLineEdit* files_field_;
-    QLineEdit* folders_field_;
-    QLineEdit* size_field_;
-    QLineEdit* path_field_;
+    // By id, from IDC_ABOUT_BUTTON to IDC_STATUS_LINE (null where no control has it).
+    QWidget* controls_[IDC_STATUS_LINE - IDC_ABOUT_BUTTON + 1] = {};
     QCheckBox* on_top_check_;
-    QPushButton* about_button_;
     QPushButton* reset_button_;
-    QPushButton* quit_button_;
     QLabel* status_line_;
     bool ended_ = false;
 };
