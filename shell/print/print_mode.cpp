@@ -17,6 +17,7 @@
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
+#include "shell/print/terminal_texts.h"
 #include "shell/print/usage.h"
 #include "text/number_format.h"
 #include "text/summary.h"
@@ -35,15 +36,6 @@ TerminalState terminal;
 // Whole lines on standard error: the progress line, drawn by the main thread,
 // and the failure messages of the worker never cut into each other.
 std::mutex terminal_mutex;
-
-// Control characters in a name must not steer the terminal.
-void write_visible(FILE* stream, const char* text, size_t len)
-{
-    for (size_t i = 0; i < len; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        fputc(byte < 0x20 || byte == 0x7F ? '?' : byte, stream);
-    }
-}
 
 // Caller holds terminal_mutex.
 void clear_status_line()
@@ -84,18 +76,15 @@ void print_failure(ScanFailure failure, const char* path, size_t path_len, const
 {
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     clear_status_line();
-    fputs(failure == ScanFailure::cannot_list ? "heapwise: cannot list folder '" : "heapwise: cannot read '",
-          stderr);
-    write_visible(stderr, path, path_len);
-    if (name != nullptr) write_visible(stderr, name, strlen(name));
-    fprintf(stderr, "': %s\n", strerror(error));
+    write_failure_line(failure, path, path_len, name, error);
     terminal.had_failure = true;
 }
 
 void print_texts()
 {
-    static const char* const labels[4] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
-    for (int i = 0; i < 4; ++i) printf("%-14s%s\n", labels[i], terminal.results[i]);
+    const char* const texts[4] = {terminal.results[0], terminal.results[1], terminal.results[2],
+                                  terminal.results[3]};
+    fputs(result_lines(texts).c_str(), stdout);
 }
 
 void print_json()
