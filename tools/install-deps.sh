@@ -12,7 +12,7 @@ if [[ ${1:-} == --tests ]]; then
     tests=true
     shift
 fi
-packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev "$@")
+packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev "$@")
 if $tests; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
                xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin
