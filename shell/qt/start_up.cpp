@@ -50,6 +50,7 @@ MainWindowWidget* start_window_program(int argc, char** argv)
     load_number_format();
     init_scan_lock();
     store_argument_list(drop_options_end(argc, argv), argv, nullptr);
+    report_failures_to_window();
     // Starting Qt takes longer than many a walk: the walk starts first.
     count_arguments_before_window();
 
