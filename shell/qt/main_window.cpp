@@ -440,9 +440,15 @@ void MainWindowWidget::show_waiting_drops()
 }
 
 // A field with no text selected leaves Ctrl+C to the window, which copies
-// every result.
+// every result; the native window's state changes are the desktop's answers.
 bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    // Followed once the platform is done with its own handling of the change:
+    // asked within it, a change back would go unsent.
+    if (watched == windowHandle() && event->type() == QEvent::WindowStateChange && event->spontaneous()) {
+        QMetaObject::invokeMethod(this, &MainWindowWidget::follow_window_state, Qt::QueuedConnection);
+        return false;
+    }
     if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
         if (auto* field = qobject_cast<ResultField*>(watched); field != nullptr && !field->hasSelectedText())
             return true;
@@ -478,32 +484,28 @@ void MainWindowWidget::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (watching_window_state_ || windowHandle() == nullptr) return;
     watching_window_state_ = true;
-    // A desktop may offer to maximize the window all the same (Qt's own title
-    // bar on Wayland does, and there the window must then fill the screen or
-    // be cut off): the size is freed as soon as it is asked for, before the
+    // A desktop may maximize the window all the same (Qt's own title bar on
+    // Wayland offers it, and there the window must then fill the screen or be
+    // cut off): the size is freed the moment that is asked for, before the
     // desktop answers.
     connect(windowHandle(), &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
         if (state == Qt::WindowMaximized || state == Qt::WindowFullScreen)
             setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     });
+    windowHandle()->installEventFilter(this);
 }
 
-// Once the desktop has maximized the window (or made it fill the screen), it
-// asks to be itself again, and takes its own fixed size back when the desktop
-// has given it back that size.
-void MainWindowWidget::changeEvent(QEvent* event)
+// The desktop's answers: once it has maximized the window (or made it fill
+// the screen), the window asks to be itself again, and once it is, it takes
+// its own fixed size back.
+void MainWindowWidget::follow_window_state()
 {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && event->spontaneous() &&
-        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
-}
-
-void MainWindowWidget::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    if (size() == own_size_ && maximumSize() != own_size_ && windowHandle() != nullptr &&
-        !(windowHandle()->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+    const Qt::WindowStates state = windowHandle()->windowStates();
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        repaint();  // the desktop's size is shown, and taken, before the change back is asked
+        windowHandle()->setWindowStates(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
+    else if (!(state & Qt::WindowMinimized) && maximumSize() != own_size_)
         setFixedSize(own_size_);
 }
 

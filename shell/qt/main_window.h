@@ -66,8 +66,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -77,6 +75,7 @@ private:
     void paste_paths();
     void copy_results();
     void show_waiting_drops();
+    void follow_window_state();
     void show_about_box();
     void end_window();
 
