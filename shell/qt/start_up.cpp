@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,7 @@
 #include "core/threads.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt_options.h"
 #include "text/number_format.h"
 
 namespace {
@@ -49,14 +51,18 @@ MainWindowWidget* start_window_program(int argc, char** argv)
     reset_tally();
     load_number_format();
     init_scan_lock();
-    store_argument_list(drop_options_end(argc, argv), argv, nullptr);
+    // Qt is shown its own options, which come first, and none of the paths.
+    const int qt_options = leading_qt_options(argc, argv);
+    static int qt_argc = 1 + qt_options;
+    static char** qt_argv = new char*[static_cast<size_t>(qt_argc) + 1];
+    std::copy(argv, argv + qt_argc, qt_argv);
+    qt_argv[qt_argc] = nullptr;
+    argv[qt_options] = argv[0];
+    store_argument_list(drop_options_end(argc - qt_options, argv + qt_options), argv + qt_options, nullptr);
     report_failures_to_window();
     // Starting Qt takes longer than many a walk: the walk starts first.
     count_arguments_before_window();
 
-    // Every argument is a path, so Qt is shown none of them.
-    static int qt_argc = 1;
-    static char* qt_argv[2] = {argv[0], nullptr};
     const bool platform_chosen = choose_platform();
     // Never destroyed: workers may still be using the window when it ends.
     auto* application = new QApplication(qt_argc, qt_argv);
