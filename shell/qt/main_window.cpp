@@ -289,7 +289,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
     QLabel* label = nullptr;
     for (const DialogControl& record : main_window_template.controls) {
         const QRect place = dialog_rect(units, record);
-        QWidget*& slot = controls_[record.id - IDC_ABOUT_BUTTON];
+        QWidget* made = nullptr;  // a control the window addresses by id
         switch (record.kind) {
         case ControlKind::label:
             label = new QLabel(dialog_text(record.text), this);
@@ -301,7 +301,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
             auto* field = new ResultField(this);
             field->setGeometry(place);
             field->installEventFilter(this);
-            slot = field;
+            made = field;
             // The label names its field, and its text lines up with the field's.
             if (label == nullptr) break;
             label->setBuddy(field);
@@ -310,23 +310,24 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
             break;
         }
         case ControlKind::check_box:
-            slot = new QCheckBox(dialog_text(record.text), this);
-            slot->setGeometry(place);
+            made = new QCheckBox(dialog_text(record.text), this);
+            made->setGeometry(place);
             break;
         case ControlKind::push_button:
-            slot = make_button(this, place, record.text);
+            made = make_button(this, place, record.text);
             break;
         case ControlKind::status_line: {
             auto* status = new QLabel(dialog_text(record.text), this);
             status->setTextFormat(Qt::PlainText);
             status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             status->setGeometry(place);
-            slot = status;
+            made = status;
             break;
         }
         default:
             break;
         }
+        if (made != nullptr) controls_[record.id - IDC_ABOUT_BUTTON] = made;
     }
     on_top_check_ = static_cast<QCheckBox*>(control(IDC_ON_TOP_CHECK));
     reset_button_ = static_cast<QPushButton*>(control(IDC_RESET_BUTTON));
