@@ -49,6 +49,9 @@ std::atomic<int> argument_list_holders{0};
 void (*free_argument_block)(char** args) = nullptr;
 ScanRequest argument_request = {RequestKind::arguments, nullptr};
 
+// Requests started that have not yet taken scan_lock.
+std::atomic<uint32_t> waiting_requests{0};
+
 void let_go_of_argument_list()
 {
     if (argument_list_holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
@@ -60,6 +63,14 @@ void let_go_of_argument_list()
 unsigned run_request_thread(void* request)
 {
     return run_scan_request(static_cast<ScanRequest*>(request));
+}
+
+bool start_request_worker(ScanRequest* request)
+{
+    waiting_requests.fetch_add(1, std::memory_order_relaxed);
+    if (start_worker(run_request_thread, request)) return true;
+    waiting_requests.fetch_sub(1, std::memory_order_relaxed);
+    return false;
 }
 
 void count_drop(Walker* walker, Drop* drop)
@@ -133,7 +144,7 @@ void start_drop_request(Drop* drop)
         release_drop(drop);
         return;
     }
-    if (!start_worker(run_request_thread, request)) {
+    if (!start_request_worker(request)) {
         release_drop(drop);
         delete request;
     }
@@ -142,14 +153,20 @@ void start_drop_request(Drop* drop)
 bool start_argument_request()
 {
     argument_list_holders.fetch_add(1, std::memory_order_acq_rel);
-    if (start_worker(run_request_thread, &argument_request)) return true;
+    if (start_request_worker(&argument_request)) return true;
     let_go_of_argument_list();
     return false;
+}
+
+uint32_t requests_waiting()
+{
+    return waiting_requests.load(std::memory_order_relaxed);
 }
 
 unsigned run_scan_request(ScanRequest* request)
 {
     take_scan_lock();
+    waiting_requests.fetch_sub(1, std::memory_order_relaxed);
     enable_control(IDC_RESET_BUTTON, false);
     count_items(request);
     // No progress of this request may land after its "Ready".

@@ -2,6 +2,8 @@
 // thread of its own, one request at a time under scan_lock.
 #pragma once
 
+#include <cstdint>
+
 #include "core/drop.h"
 
 // The command line split into arguments; argument 0 is the program itself and
@@ -35,6 +37,10 @@ void start_drop_request(Drop* drop);
 // than one argument: starts a worker that counts arguments 1 to count - 1.
 // Returns false when no worker could be started (the request is then lost).
 bool start_argument_request();
+
+// Requests started that wait for the one holding scan_lock (or are about to
+// take it themselves). Any thread; it may have changed by the time it is used.
+uint32_t requests_waiting();
 
 struct ScanRequest;
 

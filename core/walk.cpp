@@ -192,6 +192,8 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
             raise(walker->share.max_abs_path, full);
             raise(walker->share.max_rel_path, full - cursor.base_len);
             count_file(walker->share, entry.attributes, entry.size);
+            // A folder of many files shows its counts as they grow.
+            if ((walker->share.file_count & 1023) == 0) publish_share(walker);
         }
     }
 

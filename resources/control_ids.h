@@ -9,6 +9,8 @@
 #define IDI_HEAPWISE 500
 
 #define IDC_STATIC_LABEL 5
+/* The About box's OK: IDOK, so that the dialog manager treats it as OK. */
+#define IDC_OK_BUTTON 1
 
 #define IDC_ABOUT_BUTTON 2500
 #define IDC_RESET_BUTTON 2501

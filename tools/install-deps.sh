@@ -15,7 +15,7 @@ fi
 packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev "$@")
 if $tests; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
-               xvfb xauth x11-utils xdotool desktop-file-utils appstream librsvg2-bin
+               xvfb xauth x11-utils xdotool openbox desktop-file-utils appstream librsvg2-bin
                dpkg-dev lintian man-db
                g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine)
 fi

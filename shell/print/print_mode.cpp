@@ -22,6 +22,7 @@
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
+#include "shell/print/terminal_texts.h"
 #include "shell/print/usage.h"
 #include "text/number_format.h"
 #include "text/summary.h"
@@ -40,70 +41,6 @@ TerminalState terminal;
 // Whole lines on standard error: the progress line, drawn by the main thread,
 // and the failure messages of the worker never cut into each other.
 std::mutex terminal_mutex;
-
-// The length of the UTF-8 character that `text` (`len` bytes) begins with,
-// its code point in `code_point`; 0 where the bytes are not valid UTF-8
-// (overlong forms and surrogates included).
-size_t utf8_character(const unsigned char* text, size_t len, char32_t* code_point)
-{
-    const unsigned char lead = text[0];
-    size_t size = 1;
-    char32_t value = lead;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        size = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        size = 3;
-        value = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        size = 4;
-        value = lead & 0x07;
-    } else if (lead >= 0x80) {
-        return 0;
-    }
-    if (size > len) return 0;
-    for (size_t i = 1; i < size; ++i) {
-        if ((text[i] & 0xC0) != 0x80) return 0;
-        value = value << 6 | (text[i] & 0x3F);
-    }
-    static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < least[size] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    *code_point = value;
-    return size;
-}
-
-// Characters that could move the cursor, change the terminal's state or
-// reorder the text around them: C0 and C1 controls, DEL, and the
-// bidirectional embeddings, overrides and isolates.
-bool steers_the_terminal(char32_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
-// Writes `len` bytes of a name as a terminal may show them: valid UTF-8
-// characters as they are, but '?' for each character that steers the
-// terminal and for each byte that is not part of valid UTF-8. Stops before
-// the first character that would take the text past `columns` columns,
-// counting two for every character outside ASCII (none takes more), so a
-// cut falls between characters and the text never wraps.
-void write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    for (size_t i = 0; i < len;) {
-        char32_t c = 0;
-        size_t size = utf8_character(bytes + i, len - i, &c);
-        const bool shown = size != 0 && !steers_the_terminal(c);
-        if (size == 0) size = 1;
-        const size_t width = shown && c >= 0x80 ? 2 : 1;
-        if (width > columns) return;
-        columns -= width;
-        if (shown)
-            fwrite(bytes + i, 1, size, stream);
-        else
-            fputc('?', stream);
-        i += size;
-    }
-}
 
 // The columns the progress line may take, read at each redraw so that it
 // follows a resize: one less than the terminal's width, as some terminals
@@ -155,18 +92,15 @@ void print_failure(ScanFailure failure, const char* path, size_t path_len, const
 {
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     clear_status_line();
-    fputs(failure == ScanFailure::cannot_list ? "heapwise: cannot list folder '" : "heapwise: cannot read '",
-          stderr);
-    write_visible(stderr, path, path_len);
-    if (name != nullptr) write_visible(stderr, name, strlen(name));
-    fprintf(stderr, "': %s\n", strerror(error));
+    write_failure_line(failure, path, path_len, name, error);
     terminal.had_failure = true;
 }
 
 void print_texts()
 {
-    static const char* const labels[4] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
-    for (int i = 0; i < 4; ++i) printf("%-14s%s\n", labels[i], terminal.results[i]);
+    const char* const texts[4] = {terminal.results[0], terminal.results[1], terminal.results[2],
+                                  terminal.results[3]};
+    fputs(result_lines(texts).c_str(), stdout);
 }
 
 void print_json()

@@ -26,8 +26,9 @@ inline constexpr const char* usage_description[] = {
     "(S: devices, FIFOs, sockets) or hidden (H), their total size, the deepest folder nesting and the "
     "longest path. Counts add up over every PATH.",
     "Without an option, heapwise opens a window that counts each PATH and whatever is dropped on it, "
-    "where a display is present (DISPLAY or WAYLAND_DISPLAY set). With an option, or without a "
-    "display that can be opened, it counts in the terminal and prints the results.",
+    "where a display is present (DISPLAY or WAYLAND_DISPLAY set); Qt's own options (-style, -platform, "
+    "-reverse and the like) may come before the paths. With an option below, or without a display that "
+    "can be opened, it counts in the terminal and prints the results.",
 };
 
 inline constexpr UsageEntry usage_options[] = {

@@ -1,4 +1,5 @@
-// The About box's controls, placed from its template in dialog units.
+// The About box's controls, made from its template (resources/dialogs.h) and
+// placed in dialog units.
 #include "shell/qt/about_box.h"
 
 #include <QDesktopServices>
@@ -15,15 +16,9 @@
 
 namespace {
 
-// The template's size, in dialog units.
-constexpr int box_width = 200;
-constexpr int box_height = 130;
-
-constexpr int ok_id = 1;
-
-QLabel* make_text(QWidget* parent, const QRect& rect, const QString& text, Qt::Alignment alignment)
+QLabel* make_text(QWidget* parent, const QRect& rect, const char* text, Qt::Alignment alignment)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(dialog_text(text), parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment | Qt::AlignTop);
     label->setGeometry(rect);
@@ -42,39 +37,46 @@ QIcon heapwise_icon()
 
 AboutBox::AboutBox(QWidget* owner) : QDialog(owner)
 {
-    setWindowTitle(QStringLiteral("Heapwise"));
+    setWindowTitle(QString::fromUtf8(about_box_template.title));
     setModal(true);
-    const DialogUnits units = dialog_units_fitting(
-        font(), {{"Heapwise v" HEAPWISE_VERSION, 140}, {HEAPWISE_COPYRIGHT_1, 140}, {HEAPWISE_COPYRIGHT_2, 140},
-                 {"Simple tool to count files and find max folder depth.", 180},
-                 {"For more information please visit:", 180}});
-    setFixedSize(dialog_size(units, box_width, box_height));
+    const DialogUnits units = dialog_units_fitting(font(), about_box_template);
+    setFixedSize(dialog_size(units, about_box_template.width, about_box_template.height));
 
-    // The icon keeps its own size, 32 pixels, at the template's corner.
-    auto* icon = new QLabel(this);
-    const QRect icon_rect = dialog_rect(units, 10, 6, 32, 32);
-    icon->setGeometry(icon_rect.x(), icon_rect.y(), 32, 32);
-    icon->setPixmap(heapwise_icon().pixmap(32, 32));
-
-    make_text(this, dialog_rect(units, 50, 5, 140, 28),
-              QStringLiteral("Heapwise v" HEAPWISE_VERSION "\n" HEAPWISE_COPYRIGHT_1 "\n" HEAPWISE_COPYRIGHT_2),
-              Qt::AlignRight);
-
-    auto* rule = new QFrame(this);
-    rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    const QRect rule_rect = dialog_rect(units, 10, 35, 180, 1);
-    rule->setGeometry(rule_rect.x(), rule_rect.y(), rule_rect.width(), qMax(rule_rect.height(), 2));
-
-    make_text(this, dialog_rect(units, 10, 50, 180, 30),
-              QStringLiteral("Simple tool to count files and find max folder depth.\n"
-                             "For more information please visit:"),
-              Qt::AlignHCenter);
-
-    address_button_ = new QPushButton(QStringLiteral(HEAPWISE_WEB_ADDRESS), this);
-    address_button_->setGeometry(dialog_rect(units, 40, 80, 120, 14));
-    ok_button_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_button_->setGeometry(dialog_rect(units, 75, 110, 50, 14));
-    ok_button_->setDefault(true);
+    for (const DialogControl& control : about_box_template.controls) {
+        const QRect place = dialog_rect(units, control);
+        switch (control.kind) {
+        case ControlKind::icon: {
+            // The icon keeps its own size, 32 pixels, at the template's corner.
+            auto* icon = new QLabel(this);
+            icon->setGeometry(place.x(), place.y(), 32, 32);
+            icon->setPixmap(heapwise_icon().pixmap(32, 32));
+            break;
+        }
+        case ControlKind::right_text:
+            make_text(this, place, control.text, Qt::AlignRight);
+            break;
+        case ControlKind::centred_text:
+            make_text(this, place, control.text, Qt::AlignHCenter);
+            break;
+        case ControlKind::rule: {
+            auto* rule = new QFrame(this);
+            rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+            rule->setGeometry(place.x(), place.y(), place.width(), qMax(place.height(), 2));
+            break;
+        }
+        case ControlKind::push_button:
+        case ControlKind::default_button: {
+            auto* button = new QPushButton(dialog_text(control.text), this);
+            button->setGeometry(place);
+            button->setDefault(control.kind == ControlKind::default_button);
+            if (control.id == IDC_ADDRESS_BUTTON) address_button_ = button;
+            if (control.id == IDC_OK_BUTTON) ok_button_ = button;
+            break;
+        }
+        default:
+            break;
+        }
+    }
 
     // Opens the page in the user's browser; the box stays open.
     connect(address_button_, &QPushButton::clicked, this,
@@ -88,6 +90,6 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(owner)
 QPushButton* AboutBox::button(int id) const
 {
     if (id == IDC_ADDRESS_BUTTON) return address_button_;
-    if (id == ok_id) return ok_button_;
+    if (id == IDC_OK_BUTTON) return ok_button_;
     return nullptr;
 }

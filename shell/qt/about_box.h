@@ -17,10 +17,10 @@ public:
     // A modal box over `owner`, centred on its screen; run it with exec().
     explicit AboutBox(QWidget* owner);
 
-    // The address button (IDC_ADDRESS_BUTTON) or OK (1), or null.
+    // The address button (IDC_ADDRESS_BUTTON) or OK (IDC_OK_BUTTON), or null.
     QPushButton* button(int id) const;
 
 private:
-    QPushButton* address_button_;
-    QPushButton* ok_button_;
+    QPushButton* address_button_ = nullptr;
+    QPushButton* ok_button_ = nullptr;
 };

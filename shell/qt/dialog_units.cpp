@@ -2,7 +2,7 @@
 #include "shell/qt/dialog_units.h"
 
 #include <QFontMetrics>
-#include <QString>
+#include <QStringList>
 
 namespace {
 
@@ -12,6 +12,11 @@ int scale(int value, int numerator, int denominator)
     const long long product = static_cast<long long>(value) * numerator;
     const long long half = denominator / 2;
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+bool is_text(ControlKind kind)
+{
+    return kind == ControlKind::label || kind == ControlKind::right_text || kind == ControlKind::centred_text;
 }
 
 }  // namespace
@@ -24,13 +29,16 @@ DialogUnits dialog_units(const QFont& font)
     return DialogUnits{(width / 26 + 1) / 2, metrics.height()};
 }
 
-DialogUnits dialog_units_fitting(const QFont& font, std::initializer_list<FixedText> texts)
+DialogUnits dialog_units_fitting(const QFont& font, const DialogTemplate& dialog)
 {
     DialogUnits units = dialog_units(font);
     const QFontMetrics metrics(font);
-    for (const FixedText& fixed : texts) {
-        const int needed = metrics.horizontalAdvance(QString::fromUtf8(fixed.text));
-        while (scale(fixed.width, units.base_x, 4) < needed) ++units.base_x;
+    for (const DialogControl& control : dialog.controls) {
+        if (!is_text(control.kind)) continue;
+        for (const QString& line : dialog_text(control.text).split(u'\n')) {
+            const int needed = metrics.horizontalAdvance(line);
+            while (scale(control.width, units.base_x, 4) < needed) ++units.base_x;
+        }
     }
     return units;
 }
@@ -41,7 +49,17 @@ QRect dialog_rect(const DialogUnits& units, int x, int y, int width, int height)
                  scale(height, units.base_y, 8));
 }
 
+QRect dialog_rect(const DialogUnits& units, const DialogControl& control)
+{
+    return dialog_rect(units, control.x, control.y, control.width, control.height);
+}
+
 QSize dialog_size(const DialogUnits& units, int width, int height)
 {
     return QSize(scale(width, units.base_x, 4), scale(height, units.base_y, 8));
+}
+
+QString dialog_text(const char* text)
+{
+    return QString::fromUtf8(text).remove(u'\r');
 }

@@ -5,8 +5,9 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
-#include <initializer_list>
+#include "shell/dialog_templates.h"
 
 // One horizontal unit is a quarter of the font's average character width,
 // one vertical unit an eighth of its height.
@@ -17,18 +18,16 @@ struct DialogUnits {
 
 DialogUnits dialog_units(const QFont& font);
 
-// A fixed text and the width of its control, in dialog units.
-struct FixedText {
-    const char* text;
-    int width;
-};
-
-// dialog_units, with the horizontal unit widened where one of `texts` would
-// not fit its control in `font`: a wide desktop font then gives a wider
-// window rather than cut labels. Texts are single lines.
-DialogUnits dialog_units_fitting(const QFont& font, std::initializer_list<FixedText> texts);
+// dialog_units, with the horizontal unit widened where a line of one of the
+// template's labels and texts would not fit its control in `font`: a wide
+// desktop font then gives a wider window rather than cut labels.
+DialogUnits dialog_units_fitting(const QFont& font, const DialogTemplate& dialog);
 
 // A control's rectangle or a window's client size in pixels; each of x, y,
 // width and height is converted on its own and rounded to the nearest pixel.
 QRect dialog_rect(const DialogUnits& units, int x, int y, int width, int height);
+QRect dialog_rect(const DialogUnits& units, const DialogControl& control);
 QSize dialog_size(const DialogUnits& units, int width, int height);
+
+// A template's text as Qt shows it: lines broken by "\n" alone.
+QString dialog_text(const char* text);

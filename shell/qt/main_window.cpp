@@ -3,37 +3,45 @@
 // the synchronous ones while the worker waits, progress without waiting.
 #include "shell/qt/main_window.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
-#include <QUrl>
+#include <QWindow>
 
 #include <atomic>
 #include <cstdio>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "core/drop.h"
+#include "core/failure_report.h"
 #include "core/requests.h"
 #include "core/tally.h"
+#include "core/walk_team.h"
 #include "core/window_port.h"
-#include "resources/control_ids.h"
+#include "shell/dialog_templates.h"
+#include "shell/print/terminal_texts.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/dialog_units.h"
+#include "shell/qt/file_urls.h"
+#include "shell/qt/keep_above.h"
+#include "shell/qt/result_field.h"
+#include "text/number_format.h"
 #include "text/summary.h"
 
 namespace {
@@ -132,14 +140,19 @@ public:
         return true;
     }
 
-    // Shows the latest progress, then looks again after the interval while
-    // there is more.
+    // Shows the latest progress and, while a request runs, its counts so
+    // far; looks again after the interval while either goes on. The counts
+    // a request writes when it ends come after its last look.
     void look_at_progress()
     {
+        if (current_window.isNull()) return;
         char text[progress_text_size];
-        if (current_window.isNull() || !take_progress(text)) return;
-        current_window->show_control_text(IDC_STATUS_LINE, text);
-        progress_timer_.start();
+        const bool fresh = take_progress(text);
+        if (fresh) current_window->show_progress(text);
+        Tally running;
+        const bool counting = running_tally(&running);
+        if (counting) show_summary(running);
+        if (fresh || counting) progress_timer_.start();
     }
 
 private:
@@ -176,9 +189,30 @@ void write_to_window(const WindowWrite& request)
     write_served.wait(hold, [&write] { return write.done; });
 }
 
+// Items the requests could not read since the last "Ready".
+std::atomic<uint32_t> unreadable_items{0};
+
+void report_to_window(ScanFailure failure, const char* path, size_t path_len, const char* name, int error)
+{
+    unreadable_items.fetch_add(1, std::memory_order_relaxed);
+    write_failure_line(failure, path, path_len, name, error);
+}
+
+// The status line's one synchronous write is a request's "Ready", made after
+// its last walk: every item it could not read has been reported by then.
 void write_text(void*, int control, const char* text)
 {
-    write_to_window(WindowWrite{control, text, false, false});
+    const uint32_t unreadable =
+        control == IDC_STATUS_LINE ? unreadable_items.exchange(0, std::memory_order_relaxed) : 0;
+    if (unreadable == 0) {
+        write_to_window(WindowWrite{control, text, false, false});
+        return;
+    }
+    char count[grouped_text_size];
+    format_grouped(count, unreadable);
+    char status[summary_text_size];
+    snprintf(status, sizeof status, "%s - %s %s could not be read", text, count, unreadable == 1 ? "item" : "items");
+    write_to_window(WindowWrite{control, status, false, false});
 }
 
 void write_enabled(void*, int control, bool enabled)
@@ -215,36 +249,19 @@ bool take_over_early_writes(MainWindowWidget* window)
     return true;
 }
 
-// The main window's template, in dialog units.
-constexpr int window_width = 185;
-constexpr int window_height = 107;
-
-QLabel* make_label(QWidget* parent, const DialogUnits& units, const char* text, int y)
+QPushButton* make_button(QWidget* parent, const QRect& place, const char* text)
 {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    label->setGeometry(dialog_rect(units, 5, y, 43, 12));
-    return label;
-}
-
-QLineEdit* make_field(QWidget* parent, const DialogUnits& units, int y)
-{
-    auto* field = new QLineEdit(parent);
-    field->setReadOnly(true);
-    field->setAcceptDrops(false);
-    field->setGeometry(dialog_rect(units, 50, y, 130, 12));
-    return field;
-}
-
-QPushButton* make_button(QWidget* parent, const DialogUnits& units, const char* text, int x)
-{
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    auto* button = new QPushButton(dialog_text(text), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(dialog_rect(units, x, 75, 40, 14));
+    button->setGeometry(place);
     return button;
 }
+
+// A close box and nothing else, as the Windows dialog has: no maximize or
+// minimize button that a desktop could offer.
+constexpr Qt::WindowFlags window_flags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
 }  // namespace
 
@@ -261,55 +278,102 @@ void count_arguments_before_window()
     if (argument_list.count > 1) start_argument_request();
 }
 
-MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, Qt::Dialog)
+void report_failures_to_window()
 {
-    setWindowTitle(QStringLiteral("Heapwise - Drop Files to Count"));
+    store_failure_report(report_to_window);
+}
+
+MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_flags)
+{
+    setWindowTitle(QString::fromUtf8(main_window_template.title));
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    const DialogUnits units = dialog_units_fitting(
-        font(), {{"File Count:", 43}, {"Folder Count:", 43}, {"Total Size:", 43}, {"Max Path:", 43}});
-    setFixedSize(dialog_size(units, window_width, window_height));
+    const DialogUnits units = dialog_units_fitting(font(), main_window_template);
+    own_size_ = dialog_size(units, main_window_template.width, main_window_template.height);
+    setFixedSize(own_size_);
 
     // Template order, which is also the tab order.
-    make_label(this, units, "File Count:", 6);
-    files_field_ = make_field(this, units, 5);
-    make_label(this, units, "Folder Count:", 24);
-    folders_field_ = make_field(this, units, 23);
-    make_label(this, units, "Total Size:", 42);
-    size_field_ = make_field(this, units, 41);
-    make_label(this, units, "Max Path:", 60);
-    path_field_ = make_field(this, units, 59);
-    on_top_check_ = new QCheckBox(QStringLiteral("On &Top"), this);
-    on_top_check_->setGeometry(dialog_rect(units, 5, 75, 40, 14));
-    about_button_ = make_button(this, units, "&About", 50);
-    reset_button_ = make_button(this, units, "&Reset", 95);
-    quit_button_ = make_button(this, units, "&Quit", 140);
-    status_line_ = new QLabel(QStringLiteral("Ready"), this);
-    status_line_->setTextFormat(Qt::PlainText);
-    status_line_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    status_line_->setGeometry(dialog_rect(units, 5, 93, 175, 10));
+    QLabel* label = nullptr;
+    for (const DialogControl& record : main_window_template.controls) {
+        const QRect place = dialog_rect(units, record);
+        QWidget* made = nullptr;  // a control the window addresses by id
+        switch (record.kind) {
+        case ControlKind::label:
+            label = new QLabel(dialog_text(record.text), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            label->setGeometry(place);
+            break;
+        case ControlKind::field: {
+            auto* field = new ResultField(this);
+            field->setGeometry(place);
+            field->installEventFilter(this);
+            made = field;
+            // The label names its field, and its text lines up with the field's.
+            if (label == nullptr) break;
+            label->setBuddy(field);
+            label->move(label->x(), place.y() + field->text_top() - label->contentsMargins().top());
+            label = nullptr;
+            break;
+        }
+        case ControlKind::check_box:
+            made = new QCheckBox(dialog_text(record.text), this);
+            made->setGeometry(place);
+            break;
+        case ControlKind::push_button:
+            made = make_button(this, place, record.text);
+            break;
+        case ControlKind::status_line: {
+            auto* status = new QLabel(dialog_text(record.text), this);
+            status->setTextFormat(Qt::PlainText);
+            status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            status->setGeometry(place);
+            made = status;
+            break;
+        }
+        default:
+            break;
+        }
+        if (made != nullptr) controls_[record.id - IDC_ABOUT_BUTTON] = made;
+    }
+    on_top_check_ = static_cast<QCheckBox*>(control(IDC_ON_TOP_CHECK));
+    reset_button_ = static_cast<QPushButton*>(control(IDC_RESET_BUTTON));
+    status_line_ = static_cast<QLabel*>(control(IDC_STATUS_LINE));
+    for (const Tooltip& tooltip : main_window_tooltips)
+        control(tooltip.control)->setToolTip(QString::fromUtf8(tooltip.text));
 
     if (relay.load(std::memory_order_acquire) == nullptr) {
         window_thread.store(std::this_thread::get_id(), std::memory_order_release);
         relay.store(new WindowThreadRelay, std::memory_order_release);
     }
-    files_field_->setToolTip(QStringLiteral("R = Read-Only, S = System, H = Hidden"));
-    folders_field_->setToolTip(QStringLiteral("Depth is max relative / absolute folder nesting depth"));
-    path_field_->setToolTip(QStringLiteral("Max relative / absolute path length in characters"));
-    on_top_check_->setToolTip(QStringLiteral("Keep Heapwise window on top"));
-    reset_button_->setToolTip(QStringLiteral("Reset all counts"));
+    if (keep_above_support() == KeepAbove::impossible) {
+        on_top_check_->setEnabled(false);
+        on_top_check_->setToolTip(QStringLiteral("Wayland lets no window keep itself above the others"));
+    } else {
+        on_top_check_->setChecked(true);
+        keep_above(this, true);
+    }
 
-    on_top_check_->setChecked(true);
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-
-    connect(on_top_check_, &QCheckBox::toggled, this, &MainWindowWidget::keep_on_top);
-    connect(about_button_, &QPushButton::clicked, this, &MainWindowWidget::show_about_box);
+    connect(on_top_check_, &QCheckBox::toggled, this, [this](bool on_top) { keep_above(this, on_top); });
+    connect(static_cast<QPushButton*>(control(IDC_ABOUT_BUTTON)), &QPushButton::clicked, this,
+            &MainWindowWidget::show_about_box);
     // Reset is pressable only while no worker uses the Tally: each worker
     // disables it before its first use and enables it after its last.
     connect(reset_button_, &QPushButton::clicked, this, [] {
         reset_tally();
         refresh_summary();
     });
-    connect(quit_button_, &QPushButton::clicked, this, &QWidget::close);
+    connect(static_cast<QPushButton*>(control(IDC_QUIT_BUTTON)), &QPushButton::clicked, this, &QWidget::close);
+
+    // Held down, none of them repeats: a held Ctrl+Q quits once, a held
+    // Ctrl+V counts once.
+    const auto add_key = [this](const QKeySequence& key, auto act) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this, act);
+    };
+    add_key(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    add_key(QKeySequence::Copy, [this] { copy_results(); });
+    add_key(QKeySequence::Paste, [this] { paste_paths(); });
 
     if (!take_over_early_writes(this)) {
         current_window = this;
@@ -330,26 +394,26 @@ MainWindowWidget::~MainWindowWidget()
 
 QWidget* MainWindowWidget::control(int id) const
 {
-    switch (id) {
-    case IDC_FILES_FIELD: return files_field_;
-    case IDC_FOLDERS_FIELD: return folders_field_;
-    case IDC_SIZE_FIELD: return size_field_;
-    case IDC_PATH_FIELD: return path_field_;
-    case IDC_ON_TOP_CHECK: return on_top_check_;
-    case IDC_ABOUT_BUTTON: return about_button_;
-    case IDC_RESET_BUTTON: return reset_button_;
-    case IDC_QUIT_BUTTON: return quit_button_;
-    case IDC_STATUS_LINE: return status_line_;
-    default: return nullptr;
-    }
+    if (id < IDC_ABOUT_BUTTON || id > IDC_STATUS_LINE) return nullptr;
+    return controls_[id - IDC_ABOUT_BUTTON];
 }
 
 void MainWindowWidget::show_control_text(int id, const char* text)
 {
     const QString value = QString::fromUtf8(text);
     if (id == IDC_STATUS_LINE) {
+        progress_.clear();
+        has_progress_ = false;
         status_line_->setText(value);
-    } else if (auto* field = qobject_cast<QLineEdit*>(control(id))) {
+        // A request has ended: screen readers present a change of the
+        // window's description wherever the focus is, and without a sound.
+        if (accessibleDescription() != value) {
+            setAccessibleDescription(value);
+        } else {
+            QAccessibleEvent ended(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&ended);
+        }
+    } else if (auto* field = qobject_cast<ResultField*>(control(id))) {
         field->setText(value);
         field->setCursorPosition(0);  // show the start of a long text
     }
@@ -360,11 +424,54 @@ void MainWindowWidget::set_control_enabled(int id, bool enabled)
     if (QWidget* widget = control(id)) widget->setEnabled(enabled);
 }
 
+void MainWindowWidget::show_progress(const char* text)
+{
+    progress_ = QString::fromUtf8(text);
+    has_progress_ = true;
+    show_waiting_drops();
+}
+
+// The folder being entered, then how many drops wait while a scan runs
+// (Reset is disabled then); the folder is cut in the middle where both would
+// not fit.
+void MainWindowWidget::show_waiting_drops()
+{
+    const uint32_t waiting = reset_button_->isEnabled() ? 0 : requests_waiting();
+    if (waiting == 0) {
+        // The top-level folder's own text is empty, and shown so.
+        if (has_progress_) status_line_->setText(progress_);
+        return;
+    }
+    const QString note = waiting == 1 ? QStringLiteral("  (1 drop waiting)")
+                                      : QStringLiteral("  (%1 drops waiting)").arg(waiting);
+    const QFontMetrics metrics = status_line_->fontMetrics();
+    const int room = status_line_->contentsRect().width() - metrics.horizontalAdvance(note);
+    status_line_->setText(metrics.elidedText(progress_, Qt::ElideMiddle, qMax(room, 0)) + note);
+}
+
+// A field with no text selected leaves Ctrl+C to the window, which copies
+// every result; the native window's state changes are the desktop's answers.
+bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    // Followed once the platform is done with its own handling of the change:
+    // asked within it, a change back would go unsent.
+    if (watched == windowHandle() && event->type() == QEvent::WindowStateChange && event->spontaneous()) {
+        QMetaObject::invokeMethod(this, &MainWindowWidget::follow_window_state, Qt::QueuedConnection);
+        return false;
+    }
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+        if (auto* field = qobject_cast<ResultField*>(watched); field != nullptr && !field->hasSelectedText())
+            return true;
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindowWidget::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        close();
+        // A key held down in the About box goes on repeating here once the
+        // box has closed: only a fresh press quits.
+        if (!event->isAutoRepeat()) close();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -382,13 +489,47 @@ void MainWindowWidget::closeEvent(QCloseEvent* event)
     end_window();
 }
 
+void MainWindowWidget::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (watching_window_state_ || windowHandle() == nullptr) return;
+    watching_window_state_ = true;
+    // A desktop may maximize the window all the same (Qt's own title bar on
+    // Wayland offers it, and there the window must then fill the screen or be
+    // cut off): the size is freed the moment that is asked for, before the
+    // desktop answers.
+    connect(windowHandle(), &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
+        if (state == Qt::WindowMaximized || state == Qt::WindowFullScreen)
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    });
+    windowHandle()->installEventFilter(this);
+}
+
+// The desktop's answers: once it has maximized the window (or made it fill
+// the screen), the window asks to be itself again, and once it is, it takes
+// its own fixed size back.
+void MainWindowWidget::follow_window_state()
+{
+    const Qt::WindowStates state = windowHandle()->windowStates();
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        repaint();  // the desktop's size is shown, and taken, before the change back is asked
+        windowHandle()->setWindowStates(state & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
+    else if (!(state & Qt::WindowMinimized) && maximumSize() != own_size_)
+        setFixedSize(own_size_);
+}
+
 namespace {
 
-// A drop is taken as a copy (or a link), never as a move: a file manager
-// that saw its items moved might remove them.
-bool take_drop(QDropEvent* event)
+// A drag is taken only when it carries a local file or folder, and then as a
+// copy (or a link), never as a move: a file manager that saw its items moved
+// might remove them.
+bool take_drag(QDropEvent* event, bool has_local_file)
 {
-    if (!event->mimeData()->hasUrls()) return false;
+    if (!has_local_file) {
+        event->ignore();
+        return false;
+    }
     if (event->possibleActions() & Qt::CopyAction)
         event->setDropAction(Qt::CopyAction);
     else if (event->possibleActions() & Qt::LinkAction)
@@ -403,34 +544,49 @@ bool take_drop(QDropEvent* event)
 
 void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    take_drop(event);
+    drag_has_local_file_ = !local_paths(event->mimeData()).empty();
+    take_drag(event, drag_has_local_file_);
 }
 
 void MainWindowWidget::dragMoveEvent(QDragMoveEvent* event)
 {
-    take_drop(event);
+    take_drag(event, drag_has_local_file_);
 }
 
 // Every local file or folder becomes one item, in the drop's order; other
-// URLs are skipped. A drop left with no item still runs its request.
+// URIs are skipped.
 void MainWindowWidget::dropEvent(QDropEvent* event)
 {
-    if (!take_drop(event)) return;
-    std::vector<QByteArray> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()));
+    const std::vector<QByteArray> paths = local_paths(event->mimeData());
+    if (take_drag(event, !paths.empty())) count_paths(paths);
+}
+
+void MainWindowWidget::count_paths(const std::vector<QByteArray>& paths)
+{
     std::vector<const char*> texts;
     texts.reserve(paths.size());
     for (const QByteArray& path : paths) texts.push_back(path.constData());
     if (Drop* drop = make_drop(texts.data(), static_cast<uint32_t>(texts.size()))) start_drop_request(drop);
+    show_waiting_drops();
 }
 
-// Changing the flag hides the window; showing it again puts it back in place.
-void MainWindowWidget::keep_on_top(bool on_top)
+// Files copied in a file manager, under the same rules as a drop.
+void MainWindowWidget::paste_paths()
 {
-    const bool visible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
-    if (visible) show();
+    const std::vector<QByteArray> paths = local_paths(QGuiApplication::clipboard()->mimeData());
+    if (!paths.empty()) count_paths(paths);
+}
+
+// The four results as `heapwise --print` prints them.
+void MainWindowWidget::copy_results()
+{
+    QByteArray texts[4];
+    const char* lines[4];
+    for (int i = 0; i < 4; ++i) {
+        texts[i] = static_cast<ResultField*>(control(IDC_FILES_FIELD + i))->text().toUtf8();
+        lines[i] = texts[i].constData();
+    }
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(result_lines(lines)));
 }
 
 void MainWindowWidget::show_about_box()

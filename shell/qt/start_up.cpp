@@ -19,6 +19,7 @@
 #include "core/threads.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt_options.h"
 #include "text/number_format.h"
 
 namespace {
@@ -78,11 +79,14 @@ bool listed_platform_answers(const char* list)
 enum class Platform { users_choice, chosen_here, none_answers };
 
 // The platform Qt is to start on, settled before anything starts: Qt aborts
-// where none of the platforms it tries answers. Wayland lets no window keep
+// where none of the platforms it tries answers. The user's choice is Qt's
+// -platform option, or else QT_QPA_PLATFORM. Wayland lets no window keep
 // itself above the others, so where X11 answers too (XWayland) it is used,
 // so that On Top works, unless the user chose.
-Platform choose_platform()
+Platform choose_platform(const char* platform_option)
 {
+    if (platform_option != nullptr)
+        return listed_platform_answers(platform_option) ? Platform::users_choice : Platform::none_answers;
     if (is_set("QT_QPA_PLATFORM"))
         return listed_platform_answers(getenv("QT_QPA_PLATFORM")) ? Platform::users_choice : Platform::none_answers;
     if (x11_answers())
@@ -105,23 +109,37 @@ int drop_options_end(int argc, char** argv)
     return argc;
 }
 
+// The value of a -platform option among Qt's leading options, or null.
+const char* platform_option(int argc, char** argv, int qt_options)
+{
+    const char* value = nullptr;
+    for (int i = 1; i <= qt_options; i += qt_option_span(argc, argv, i))
+        if (strcmp(argv[i], "-platform") == 0) value = argv[i + 1];
+    return value;
+}
+
 }  // namespace
 
 MainWindowWidget* start_window_program(int argc, char** argv)
 {
-    const Platform platform = choose_platform();
+    const int qt_options = leading_qt_options(argc, argv);
+    const Platform platform = choose_platform(platform_option(argc, argv, qt_options));
     if (platform == Platform::none_answers) return nullptr;
 
     reset_tally();
     load_number_format();
     init_scan_lock();
-    store_argument_list(drop_options_end(argc, argv), argv, nullptr);
+    // Qt is shown its own options, which come first, and none of the paths.
+    static int qt_argc = 1 + qt_options;
+    static char** qt_argv = new char*[static_cast<size_t>(qt_argc) + 1];
+    std::copy(argv, argv + qt_argc, qt_argv);
+    qt_argv[qt_argc] = nullptr;
+    argv[qt_options] = argv[0];
+    store_argument_list(drop_options_end(argc - qt_options, argv + qt_options), argv + qt_options, nullptr);
+    report_failures_to_window();
     // Starting Qt takes longer than many a walk: the walk starts first.
     count_arguments_before_window();
 
-    // Every argument is a path, so Qt is shown none of them.
-    static int qt_argc = 1;
-    static char* qt_argv[2] = {argv[0], nullptr};
     // Never destroyed: workers may still be using the window when it ends.
     auto* application = new QApplication(qt_argc, qt_argv);
     if (platform == Platform::chosen_here) unsetenv("QT_QPA_PLATFORM");  // not for programs started from here

@@ -4,9 +4,10 @@
 
 class MainWindowWidget;
 
-// Counts the paths named after the program's name (less a first "--") from
-// the very start, then brings up Qt and the main window meanwhile. Returns
-// the window, shown and ending the application's event loop when it ends; the
-// caller runs that loop. The argument list is argv itself. Where no display
-// Qt could start on answers, starts nothing and returns null.
+// Counts the paths named after the program's name and Qt's own options
+// (less a first "--") from the very start, then brings up Qt, shown only its
+// options, and the main window meanwhile. Returns the window, shown and
+// ending the application's event loop when it ends; the caller runs that
+// loop. The argument list is argv itself. Where no display Qt could start on
+// answers, starts nothing and returns null.
 MainWindowWidget* start_window_program(int argc, char** argv);

@@ -12,6 +12,7 @@
 #include "core/tally.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
+#include "shell/dialog_templates.h"
 #include "shell/win32/about_box.h"
 #include "text/summary.h"
 
@@ -74,11 +75,7 @@ void create_window(HWND window)
     window_record.handle = window;
     store_window_port(&window_record);
 
-    add_tooltip(IDC_FILES_FIELD, "R = Read-Only, S = System, H = Hidden");
-    add_tooltip(IDC_FOLDERS_FIELD, "Depth is max relative / absolute folder nesting depth");
-    add_tooltip(IDC_PATH_FIELD, "Max relative / absolute path length in characters");
-    add_tooltip(IDC_ON_TOP_CHECK, "Keep Heapwise window on top");
-    add_tooltip(IDC_RESET_BUTTON, "Reset all counts");
+    for (const Tooltip& tooltip : main_window_tooltips) add_tooltip(tooltip.control, tooltip.text);
 
     CheckDlgButton(window, IDC_ON_TOP_CHECK, BST_CHECKED);
     place_on_top(window, true);

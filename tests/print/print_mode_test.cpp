@@ -518,7 +518,8 @@ TEST_F(PrintModeTest, ProgressLineShowsAFolderNamedReady)
     options.terminal = true;
     options.slow_folder = "Ready";
 
-    const Outcome printed = run_heapwise({"--print", tree.path("Ready"), tree.root() + "/"}, options);
+    // One walker, so the folders are entered in this order.
+    const Outcome printed = run_heapwise({"--print", "--jobs", "1", tree.path("Ready"), tree.root() + "/"}, options);
     EXPECT_EQ(printed.exit_code, 0) << printed.err;
     EXPECT_EQ(progress_texts(printed.err), (std::vector<std::string>{"/Ready", "Ready", "Ready/Ready"}));
     EXPECT_EQ(last_terminal_line(printed.err), "");

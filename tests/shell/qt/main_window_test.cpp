@@ -1,9 +1,12 @@
 // The main window on the offscreen platform: its controls placed from dialog
-// units, texts, tab order and tooltips, On Top, Reset, the ways to quit,
-// drops while scans run, the command-line paths and the About box, with the
-// core's real workers counting real folders.
+// units, texts, tab order, tooltips and what screen readers hear, On Top,
+// maximizing, Reset, the ways to quit, drops and the clipboard keys, what
+// could not be read, drops while scans run, the command-line paths and the
+// About box, with the core's real workers counting real folders.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QDragEnterEvent>
 #include <QLabel>
@@ -13,14 +16,20 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 #include <vector>
 
+#include "core/failure_report.h"
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/window_port.h"
@@ -62,6 +71,23 @@ bool names_a_folder_of_wide(const QString& status)
 bool scan_finished(const MainWindowWidget& window)
 {
     return window.control(IDC_RESET_BUTTON)->isEnabled() && text_of(window, IDC_STATUS_LINE) == "Ready";
+}
+
+// The first row of `image` within `area` that holds a dark pixel: the top of
+// the text drawn there.
+int first_ink_row(const QImage& image, const QRect& area)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) return y;
+    return -1;
+}
+
+// The request has ended with `status` and the files field showing `files`.
+bool scan_finished_with(const MainWindowWidget& window, const QString& status, const QString& files)
+{
+    return window.control(IDC_RESET_BUTTON)->isEnabled() && text_of(window, IDC_STATUS_LINE) == status &&
+           text_of(window, IDC_FILES_FIELD) == files;
 }
 
 QLabel* label_with_text(const QWidget& window, const QString& text)
@@ -143,19 +169,65 @@ private slots:
                 {IDC_STATUS_LINE, rect(5, 93, 175, 10)},
             };
             for (const auto& control : controls) QCOMPARE(window.control(control.id)->geometry(), control.rect);
-            const struct {
-                const char* text;
-                int y;
-            } labels[] = {{"File Count:", 6}, {"Folder Count:", 24}, {"Total Size:", 42}, {"Max Path:", 60}};
-            for (const auto& expected : labels) {
-                QLabel* label = label_with_text(window, expected.text);
-                QVERIFY2(label != nullptr, expected.text);
-                QCOMPARE(label->geometry(), rect(5, expected.y, 43, 12));
+            // Each label's height moves it to its field's line (tested below).
+            for (const char* text : {"File Count:", "Folder Count:", "Total Size:", "Max Path:"}) {
+                QLabel* label = label_with_text(window, text);
+                QVERIFY2(label != nullptr, text);
+                QCOMPARE(label->x(), rect(5, 0, 43, 12).x());
+                QCOMPARE(label->size(), rect(5, 0, 43, 12).size());
                 QVERIFY(label->alignment() & Qt::AlignRight);
                 QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
             }
         }
         QApplication::setFont(QFont());
+    }
+
+    // With any font, each label's text stands on the same line as the text
+    // of the field it names.
+    void labels_line_up_with_their_fields()
+    {
+        const char* labels[] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
+        for (int point_size : {9, 14}) {
+            QFont font = QApplication::font();
+            font.setPointSize(point_size);
+            QApplication::setFont(font);
+            MainWindowWidget window;
+            for (int i = 0; i < 4; ++i) window.show_control_text(field_ids[i], labels[i]);  // the same glyphs
+            QImage image(window.size(), QImage::Format_RGB32);  // drawn on this thread alone
+            window.render(&image);
+            for (int i = 0; i < 4; ++i) {
+                const QRect field = window.control(field_ids[i])->geometry().marginsRemoved(QMargins(4, 4, 4, 4));
+                const int label_top = first_ink_row(image, label_with_text(window, labels[i])->geometry());
+                QVERIFY(label_top >= 0);
+                QCOMPARE(label_top, first_ink_row(image, field));
+            }
+        }
+        QApplication::setFont(QFont());
+    }
+
+    // A screen reader hears each field by its label's name, as read-only
+    // text, and learns (from the window's description) when a scan ends.
+    void fields_are_named_and_read_only_and_the_end_is_told()
+    {
+        MainWindowWidget window;
+        const char* labels[] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
+        for (int i = 0; i < 4; ++i) {
+            QAccessibleInterface* field = QAccessible::queryAccessibleInterface(window.control(field_ids[i]));
+            QVERIFY(field != nullptr);
+            QCOMPARE(field->text(QAccessible::Name), QString(labels[i]));
+            QVERIFY(field->state().readOnly);
+            QVERIFY(!field->state().editable);
+            QCOMPARE(field->text(QAccessible::Value), text_of(window, field_ids[i]));
+            QAccessibleTextInterface* text = field->textInterface();
+            QVERIFY(text != nullptr);
+            QCOMPARE(text->text(0, text->characterCount()), text_of(window, field_ids[i]));
+        }
+        QAccessibleInterface* self = QAccessible::queryAccessibleInterface(&window);
+        QVERIFY(self->text(QAccessible::Description).isEmpty());
+        QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(tree_)}));
+        QTRY_VERIFY_WITH_TIMEOUT(scan_finished(window) && text_of(window, IDC_FILES_FIELD) == "3  (H)",
+                                 test_deadline_ms);
+        QCOMPARE(self->text(QAccessible::Description), QString("Ready"));
     }
 
     // Title, kinds and texts; the fields read-only but selectable; the
@@ -233,28 +305,50 @@ private slots:
     }
 
     // Checked at the start and above others; clearing it lets others cover
-    // the window, checking it again raises it; the window stays shown.
+    // the window, checking it again raises it; the window stays shown, keeps
+    // its native window and the focus stays on the box.
     void on_top_follows_its_box()
     {
         MainWindowWidget window;
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* check = qobject_cast<QCheckBox*>(window.control(IDC_ON_TOP_CHECK));
         QVERIFY(check->isChecked());
+        QVERIFY(check->isEnabled());
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(window.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+        const QWindow* native = window.windowHandle();
+        const WId id = window.winId();
         const QPoint place = window.pos();
+        check->setFocus();
 
-        QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(!check->isChecked());
-        QVERIFY(!(window.windowHandle()->flags() & Qt::WindowStaysOnTopHint));
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.pos(), place);
+        for (bool on_top : {false, true}) {
+            QTest::keyClick(check, Qt::Key_Space);
+            QCOMPARE(check->isChecked(), on_top);
+            QCOMPARE(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on_top);
+            QVERIFY(window.isVisible());
+            QCOMPARE(window.pos(), place);
+            QCOMPARE(window.windowHandle(), native);
+            QCOMPARE(window.winId(), id);
+            QCOMPARE(QApplication::focusWidget(), check);
+        }
+    }
 
-        QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(check->isChecked());
-        QVERIFY(window.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(window.isVisible());
+    // The window asks for no maximize or minimize button; a desktop that
+    // maximizes it all the same (as Qt's own title bar on Wayland does) has
+    // it back at its own fixed size.
+    void maximizing_gives_the_window_its_own_size_back()
+    {
+        MainWindowWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!(window.windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint)));
+        QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
+        const QSize own = window.size();
+        window.windowHandle()->setWindowStates(Qt::WindowMaximized);
+        QTRY_COMPARE_WITH_TIMEOUT(window.windowHandle()->windowStates(), Qt::WindowNoState, test_deadline_ms);
+        QTRY_COMPARE_WITH_TIMEOUT(window.size(), own, test_deadline_ms);
+        QCOMPARE(window.minimumSize(), own);
+        QCOMPARE(window.maximumSize(), own);
     }
 
     // Reset zeroes the counts and shows the zero texts; the status line stays.
@@ -271,12 +365,12 @@ private slots:
         QCOMPARE(text_of(window, IDC_STATUS_LINE), QString("sub"));
     }
 
-    // Quit, Escape (wherever the focus is), Alt+Q and the close box end the
-    // window; Enter does nothing, not even on a focused button.
+    // Quit, Escape (wherever the focus is), Alt+Q, Ctrl+Q and the close box
+    // end the window; Enter does nothing, not even on a focused button.
     void ways_to_quit_and_enter_ignored()
     {
-        enum Way { quit_button, escape_in_field, escape_on_button, alt_q, close_box };
-        for (Way way : {quit_button, escape_in_field, escape_on_button, alt_q, close_box}) {
+        enum Way { quit_button, escape_in_field, escape_on_button, alt_q, ctrl_q, close_box };
+        for (Way way : {quit_button, escape_in_field, escape_on_button, alt_q, ctrl_q, close_box}) {
             MainWindowWidget window;
             QSignalSpy ended(&window, &MainWindowWidget::ended);
             window.show();
@@ -287,6 +381,10 @@ private slots:
                 QTest::keyClick(window.control(id), Qt::Key_Return);
                 QTest::keyClick(window.control(id), Qt::Key_Enter);
             }
+            // Escape held down elsewhere (in the About box) goes on repeating
+            // here once the box has closed: that is no press to quit.
+            QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(window.control(IDC_QUIT_BUTTON), &held);
             QVERIFY(window.isVisible());
             QCOMPARE(ended.count(), 0);
             QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("7"));  // Reset was not pressed
@@ -306,6 +404,10 @@ private slots:
             case alt_q:
                 QTest::keyClick(&window, Qt::Key_Q, Qt::AltModifier);
                 break;
+            case ctrl_q:
+                window.control(IDC_PATH_FIELD)->setFocus();
+                QTest::keyClick(window.control(IDC_PATH_FIELD), Qt::Key_Q, Qt::ControlModifier);
+                break;
             case close_box:
                 window.close();
                 break;
@@ -316,8 +418,7 @@ private slots:
         }
     }
 
-    // Every local URL is one item, in order; other URLs are skipped. Only
-    // drags carrying URLs are taken.
+    // Every local file URI is one item, in order; other URIs are skipped.
     void drop_counts_local_files_and_folders()
     {
         MainWindowWidget window;
@@ -329,41 +430,131 @@ private slots:
         QCOMPARE(field_texts(window), printed_texts({tree_, loose_}));
         QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("4  (H)"));
         QCOMPARE(text_of(window, IDC_SIZE_FIELD), QString("235 bytes  (0.2 KB)"));
-
-        QMimeData text_only;
-        text_only.setText(tree_);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text_only, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&window, &enter);
-        QVERIFY(!enter.isAccepted());
     }
 
-    // A drop of nothing local still runs: "Ready", fresh texts, Reset enabled.
-    void drop_without_local_files_still_runs()
+    // A drag is taken only when it carries a local file, so the pointer says
+    // no to web links and plain text. File URIs naming this machine (no host,
+    // "localhost" or its own name) are local, and each names its path byte for
+    // byte, even one whose name is not UTF-8.
+    void drops_are_taken_for_local_files_named_byte_for_byte()
     {
         MainWindowWidget window;
-        window.show_control_text(IDC_FILES_FIELD, "stale");
-        window.show_control_text(IDC_STATUS_LINE, "sub");
-        window.set_control_enabled(IDC_RESET_BUTTON, false);
-        QVERIFY(drop_urls(&window, {QUrl("https://heapwise.example.org/"), QUrl("sftp://host/folder")}));
-        QTRY_VERIFY_WITH_TIMEOUT(scan_finished(window), test_deadline_ms);
-        QCOMPARE(field_texts(window), zero_texts);
+        QMimeData links;
+        links.setUrls({QUrl("https://heapwise.example.org/x"), QUrl("file://elsewhere.example.org/tmp")});
+        QMimeData text_only;
+        text_only.setText(tree_);
+        for (const QMimeData* data : {&links, &text_only}) {
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window, &enter);
+            QVERIFY(!enter.isAccepted());
+        }
+
+        const QByteArray folder = QFile::encodeName(scratch_.filePath("bytes"));
+        QVERIFY(make_folder(scratch_.filePath("bytes")));
+        const QByteArray latin1_name = folder + "/caf\xE9.txt";  // "café.txt" in Latin-1
+        const int file = open(latin1_name.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(file >= 0);
+        QCOMPARE(write(file, "1234567", 7), 7);
+        close(file);
+        const QByteArray encoded = folder.toPercentEncoding("/");
+        QMimeData files;
+        files.setData("text/uri-list", "file://localhost" + encoded + "/caf%E9.txt\r\n# a comment\r\n"
+                                       "file://" + QSysInfo::machineHostName().toUtf8() +
+                                           QFile::encodeName(loose_).toPercentEncoding("/") + "\r\n");
+        QVERIFY(drop_data(&window, files));
+        QTRY_VERIFY_WITH_TIMEOUT(scan_finished(window) && text_of(window, IDC_FILES_FIELD) != "0", test_deadline_ms);
+        QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("2"));
+        QCOMPARE(text_of(window, IDC_SIZE_FIELD), QString("107 bytes  (0.1 KB)"));
+        QCOMPARE(text_of(window, IDC_PATH_FIELD), QString("0 / %1").arg(latin1_name.size()));
+    }
+
+    // Ctrl+V counts files copied in a file manager (text/uri-list); Ctrl+C
+    // with no text selected copies the four results as the terminal mode
+    // prints them, and with a selection copies the selection.
+    void clipboard_keys()
+    {
+        MainWindowWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* copied = new QMimeData;
+        copied->setData("text/uri-list", QUrl::fromLocalFile(tree_).toEncoded() + "\r\n");
+        QGuiApplication::clipboard()->setMimeData(copied);
+        QWidget* field = window.control(IDC_FILES_FIELD);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(scan_finished(window) && text_of(window, IDC_FILES_FIELD) == "3  (H)",
+                                 test_deadline_ms);
+
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), printed_output({tree_}));
+        window.control(IDC_RESET_BUTTON)->setFocus();
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(window.control(IDC_RESET_BUTTON), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), printed_output({tree_}));
+
+        auto* size = qobject_cast<QLineEdit*>(window.control(IDC_SIZE_FIELD));
+        size->setFocus();
+        size->setSelection(0, 3);
+        QTest::keyClick(size, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("135"));
+    }
+
+    // What a request could not read is named on standard error exactly as
+    // the terminal mode names it, and its "Ready" says how many there were;
+    // the next request counts its own.
+    void unreadable_items_are_named_and_counted()
+    {
+        const QString second_missing = scratch_.filePath("not there");
+        QTemporaryFile errors;
+        QVERIFY(errors.open());
+        fflush(stderr);
+        const int saved_stderr = dup(STDERR_FILENO);
+        dup2(errors.handle(), STDERR_FILENO);
+        report_failures_to_window();
+        MainWindowWidget window;
+        const bool dropped = drop_urls(
+            &window, {QUrl::fromLocalFile(missing_path), QUrl::fromLocalFile(tree_), QUrl::fromLocalFile(second_missing)});
+        const bool finished = QTest::qWaitFor(
+            [&] { return scan_finished_with(window, "Ready - 2 items could not be read", "3  (H)"); },
+            test_deadline_ms);
+        store_failure_report(nullptr);
+        fflush(stderr);
+        dup2(saved_stderr, STDERR_FILENO);
+        close(saved_stderr);
+        QVERIFY(dropped);
+        QVERIFY2(finished, qPrintable(text_of(window, IDC_STATUS_LINE)));
+        QString printed_errors;
+        printed_output({missing_path, tree_, second_missing}, &printed_errors);
+        QVERIFY(errors.seek(0));  // standard error moved the file's shared offset
+        QCOMPARE(QString::fromLocal8Bit(errors.readAll()), printed_errors);
+        QCOMPARE(field_texts(window), printed_texts({tree_}));
+
+        QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(loose_)}));
+        QTRY_VERIFY_WITH_TIMEOUT(scan_finished_with(window, "Ready", "4  (H)"), test_deadline_ms);
     }
 
     // Drops arriving while a scan runs wait for it and are counted after it;
-    // meanwhile the status line names a folder of the running scan.
+    // meanwhile the status line names a folder of the running scan and how
+    // many drops wait.
     void drops_while_a_scan_runs()
     {
         MainWindowWidget window;
         ScanHold hold;
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(wide_), QUrl::fromLocalFile(missing_path)}));
         // The first worker walked its folders and stopped at the missing
-        // path, holding scan_lock: Reset disabled, no results yet.
+        // path, holding scan_lock: Reset disabled, the folders counted so far
+        // shown (all of them, once every walker has entered its last).
         QTRY_VERIFY_WITH_TIMEOUT(hold.held(), test_deadline_ms);
         QTRY_VERIFY_WITH_TIMEOUT(names_a_folder_of_wide(text_of(window, IDC_STATUS_LINE)), test_deadline_ms);
         QVERIFY(!window.control(IDC_RESET_BUTTON)->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(text_of(window, IDC_FOLDERS_FIELD), printed_texts({wide_})[1], test_deadline_ms);
         QCOMPARE(text_of(window, IDC_FILES_FIELD), QString("0"));
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(tree_)}));
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(loose_)}));
+        // Each drop shows at once that it was taken and waits.
+        QVERIFY(text_of(window, IDC_STATUS_LINE).startsWith("/"));
+        QVERIFY2(text_of(window, IDC_STATUS_LINE).endsWith("(2 drops waiting)"),
+                 qPrintable(text_of(window, IDC_STATUS_LINE)));
         hold.release();
         QVERIFY(wait_for_all_workers());
         // Nothing of those scans lands after their "Ready".
@@ -390,7 +581,8 @@ private slots:
 
     // The window program counts its paths before its window exists: a window
     // made after that request ended shows its results at once, and one made
-    // while it runs keeps Reset disabled and shows its progress until it ends.
+    // while it runs keeps Reset disabled and shows its progress and running
+    // counts until it ends.
     void paths_counted_before_the_window_exists()
     {
         static QByteArray program = "heapwise";
@@ -416,8 +608,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(hold.held(), test_deadline_ms);
         MainWindowWidget window;
         QVERIFY(!window.control(IDC_RESET_BUTTON)->isEnabled());
-        QCOMPARE(field_texts(window), zero_texts);
         QTRY_VERIFY_WITH_TIMEOUT(names_a_folder_of_wide(text_of(window, IDC_STATUS_LINE)), test_deadline_ms);
+        QTRY_COMPARE_WITH_TIMEOUT(text_of(window, IDC_FOLDERS_FIELD), printed_texts({wide_})[1], test_deadline_ms);
         hold.release();
         QVERIFY(wait_for_all_workers());
         QVERIFY(scan_finished(window));

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The desktop program as a user starts it: without a display, or with one that
-# cannot be opened, it counts in the terminal like --print; under a real X server (Xvfb) its window appears
-# through X11 even on a Wayland session, asks to be kept above the others
-# until On Top is cleared, and Escape and Alt+Q each end it with exit code 0
-# while a long scan is still running. (The close box, which needs a
-# window manager, is tested in-process in main_window_test.)
+# The desktop program as a user starts it: without a display, or with one
+# that cannot be opened, it counts in the terminal like --print; under a real
+# X server (Xvfb) with a window manager (openbox) its window appears through
+# X11 even on a Wayland session, asks to be kept above the others until On
+# Top is cleared (the same window, keeping the focus), takes Qt's own options
+# before the paths, names what it could not read on standard error as the
+# terminal mode does, and Escape and Alt+Q each end it with exit code 0 while
+# a long scan is still running. (The close box is tested in-process in
+# main_window_test.)
 # Usage: program_test.sh HEAPWISE
 set -euo pipefail
 program=$1
@@ -51,11 +54,26 @@ if [[ -z ${HEAPWISE_UNDER_XVFB:-} ]]; then
         "$0" "$@"
 fi
 
+# As in a desktop session, where Qt finds its runtime folder.
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# A window manager that follows the Extended Window Manager Hints, as a
+# desktop's does: it keeps the state of a shown window.
+command -v openbox >/dev/null || fail "openbox is missing (tools/install-deps.sh --tests)"
+openbox --sm-disable >/dev/null 2>&1 &
+window_manager=$!
+trap 'kill "$window_manager" 2>/dev/null; rm -rf "$scratch"' EXIT
+for ((round = 0; round < 100; ++round)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+
 title='^Heapwise - Drop Files to Count$'
 
 # Polls (every tenth of a second, for up to a minute) for the visible main
 # window whose _NET_WM_STATE does ($1 = above) or does not ($1 = normal) ask to
-# be kept above the others; prints its id. Changing the state maps a new window.
+# be kept above the others; prints its id.
 window_kept() {
     local id state
     for ((round = 0; round < 600; ++round)); do
@@ -73,19 +91,37 @@ window_kept() {
 }
 
 # On Top: checked at the start, so the window asks to be kept above; Alt+T
-# clears it and sets it again. On a Wayland session that has X11 too, the
-# window still comes up through X11, where this works.
+# clears it and sets it again, on the same window, which keeps the focus. On a
+# Wayland session that has X11 too, the window still comes up through X11,
+# where this works.
 XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=heapwise-test-none timeout 120 "$program" "$scratch/tree" &
 pid=$!
 window=$(window_kept above) || fail "on top: no window kept above"
-xdotool windowfocus --sync "$window" key --clearmodifiers alt+t
-window=$(window_kept normal) || fail "on top: Alt+T did not clear it"
-xdotool windowfocus --sync "$window" key --clearmodifiers alt+t
-window=$(window_kept above) || fail "on top: Alt+T did not set it again"
-xdotool windowfocus --sync "$window" key --clearmodifiers Escape
+xdotool windowfocus --sync "$window"
+for state in normal above; do
+    xdotool key --clearmodifiers alt+t
+    now=$(window_kept $state) || fail "on top: Alt+T did not make it $state"
+    [[ $now == "$window" ]] || fail "on top: the window was made anew ($window, then $now)"
+    [[ $(xdotool getwindowfocus) == "$window" ]] || fail "on top: the window lost the focus ($state)"
+done
+xdotool key --clearmodifiers Escape
 status=0
 wait "$pid" || status=$?
 [[ $status == 0 ]] || fail "on top: exit code $status"
+
+# Qt's own options before the paths go to Qt, not to the terminal mode nor to
+# the count; what could not be read is named as the terminal mode names it.
+"$program" --print "$scratch/missing" "$scratch/tree" >/dev/null 2>"$scratch/print-errors" || true
+timeout 120 "$program" -platform xcb -reverse -style=fusion "$scratch/missing" "$scratch/tree" \
+    2>"$scratch/window-errors" &
+pid=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
+    fail "Qt options: no window appeared ($(cat "$scratch/window-errors"))"
+xdotool windowfocus --sync "$window" key --clearmodifiers Escape
+status=0
+wait "$pid" || status=$?
+[[ $status == 0 ]] || fail "Qt options: exit code $status"
+diff "$scratch/print-errors" "$scratch/window-errors" >&2 || fail "the window names what it could not read otherwise"
 for way in escape alt-q; do
     unset QT_QPA_PLATFORM
     timeout 120 "$program" "${long_scan[@]}" &

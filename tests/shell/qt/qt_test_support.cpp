@@ -38,6 +38,11 @@ bool drop_urls(QWidget* target, const QList<QUrl>& urls, Qt::DropAction action)
 {
     QMimeData data;
     data.setUrls(urls);
+    return drop_data(target, data, action);
+}
+
+bool drop_data(QWidget* target, const QMimeData& data, Qt::DropAction action)
+{
     const Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
     const QPoint at = target->rect().center();
     QDragEnterEvent enter(at, possible, &data, Qt::LeftButton, Qt::NoModifier);
@@ -78,13 +83,19 @@ bool wait_for_all_workers()
     return done->load();
 }
 
-QList<QString> printed_texts(const QStringList& paths)
+QString printed_output(const QStringList& paths, QString* errors)
 {
     QProcess program;
     program.start(QStringLiteral(HEAPWISE_PROGRAM), QStringList{QStringLiteral("--print")} + paths);
     if (!program.waitForFinished(test_deadline_ms)) return {};
+    if (errors != nullptr) *errors = QString::fromLocal8Bit(program.readAllStandardError());
+    return QString::fromLocal8Bit(program.readAllStandardOutput());
+}
+
+QList<QString> printed_texts(const QStringList& paths)
+{
     QList<QString> texts;
-    const QStringList lines = QString::fromLocal8Bit(program.readAllStandardOutput()).split(u'\n');
+    const QStringList lines = printed_output(paths).split(u'\n');
     for (const QString& line : lines)
         if (line.size() > 14) texts.append(line.mid(14));  // after the label column
     return texts;

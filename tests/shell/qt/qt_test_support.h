@@ -9,6 +9,7 @@
 
 #include <string>
 
+class QMimeData;
 class QWidget;
 
 // Generous: the sanitizer builds are slow, and a wait only ends early.
@@ -20,13 +21,16 @@ bool make_file(const QString& path, int size);
 bool make_folder(const QString& path);
 
 // Delivers a drag entering `target`, moving over it and then a drop of
-// `urls` on it, as the platform does, proposing `action` (copy, move and link
-// possible); returns whether each was accepted as a copy.
+// `urls` (or of `data`) on it, as the platform does, proposing `action`
+// (copy, move and link possible); returns whether each was accepted as a copy.
 bool drop_urls(QWidget* target, const QList<QUrl>& urls, Qt::DropAction action = Qt::CopyAction);
+bool drop_data(QWidget* target, const QMimeData& data, Qt::DropAction action = Qt::CopyAction);
 
 // Waits until every worker started so far has ended, serving the window
 // thread's events meanwhile. Returns false at the deadline.
 bool wait_for_all_workers();
 
-// The four result texts `heapwise --print` gives for `paths`, in field order.
+// What `heapwise --print` writes for `paths` on standard output (and on
+// standard error into `errors`), and the four result texts, in field order.
+QString printed_output(const QStringList& paths, QString* errors = nullptr);
 QList<QString> printed_texts(const QStringList& paths);

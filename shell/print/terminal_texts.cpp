@@ -1,0 +1,98 @@
+// The failure line and the result lines, shared by the terminal mode and the
+// window program.
+#include "shell/print/terminal_texts.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "shell/dialog_templates.h"
+
+namespace {
+
+// The length of the UTF-8 character that `text` (`len` bytes) begins with,
+// its code point in `code_point`; 0 where the bytes are not valid UTF-8
+// (overlong forms and surrogates included).
+size_t utf8_character(const unsigned char* text, size_t len, char32_t* code_point)
+{
+    const unsigned char lead = text[0];
+    size_t size = 1;
+    char32_t value = lead;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        value = lead & 0x07;
+    } else if (lead >= 0x80) {
+        return 0;
+    }
+    if (size > len) return 0;
+    for (size_t i = 1; i < size; ++i) {
+        if ((text[i] & 0xC0) != 0x80) return 0;
+        value = value << 6 | (text[i] & 0x3F);
+    }
+    static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < least[size] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code_point = value;
+    return size;
+}
+
+// Characters that could move the cursor, change the terminal's state or
+// reorder the text around them: C0 and C1 controls, DEL, and the
+// bidirectional embeddings, overrides and isolates.
+bool steers_the_terminal(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+// No character takes more than two columns.
+void write_visible(FILE* stream, const char* text, size_t len, size_t columns)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < len;) {
+        char32_t c = 0;
+        size_t size = utf8_character(bytes + i, len - i, &c);
+        const bool shown = size != 0 && !steers_the_terminal(c);
+        if (size == 0) size = 1;
+        const size_t width = shown && c >= 0x80 ? 2 : 1;
+        if (width > columns) return;
+        columns -= width;
+        if (shown)
+            fwrite(bytes + i, 1, size, stream);
+        else
+            fputc('?', stream);
+        i += size;
+    }
+}
+
+void write_failure_line(ScanFailure failure, const char* path, size_t path_len, const char* name, int error)
+{
+    flockfile(stderr);
+    fputs(failure == ScanFailure::cannot_list ? "heapwise: cannot list folder '" : "heapwise: cannot read '",
+          stderr);
+    write_visible(stderr, path, path_len);
+    if (name != nullptr) write_visible(stderr, name, strlen(name));
+    fprintf(stderr, "': %s\n", strerror(error));
+    funlockfile(stderr);
+}
+
+// The labels are the main window's, in field order.
+std::string result_lines(const char* const (&texts)[4])
+{
+    constexpr size_t label_column = 14;
+    std::string lines;
+    int field = 0;
+    for (const DialogControl& control : main_window_template.controls) {
+        if (control.kind != ControlKind::label || field == 4) continue;
+        lines += control.text;
+        lines.append(label_column - std::min(label_column, strlen(control.text)), ' ');
+        lines += texts[field++];
+        lines += '\n';
+    }
+    return lines;
+}

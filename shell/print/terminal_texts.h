@@ -1,0 +1,28 @@
+// What the terminal mode writes that the window program writes too: the line
+// that names something a scan could not read, and the four result lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/failure_report.h"
+
+// Writes `len` bytes of a name as a terminal may show them: valid UTF-8
+// characters as they are, but '?' for each character that could move the
+// cursor, change the terminal's state or reorder the text (C0 and C1
+// controls, DEL, bidirectional embeddings, overrides and isolates) and for
+// each byte that is not part of valid UTF-8. Stops before the first
+// character that would take the text past `columns` columns, counting two
+// for every character outside ASCII, so a cut falls between characters.
+void write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX);
+
+// Writes one whole line on standard error that names what a scan skipped,
+// from the failure report's arguments: "heapwise: cannot read 'x': REASON".
+// Lines written from several threads at once never cut into each other.
+void write_failure_line(ScanFailure failure, const char* path, size_t path_len, const char* name, int error);
+
+// The four result texts (files, folders, size, longest path) as `heapwise
+// --print` prints them: one line each, after its label padded to a column.
+std::string result_lines(const char* const (&texts)[4]);
