@@ -3,6 +3,7 @@
 // (file:///caf%E9.txt).
 #include "shell/qt/file_urls.h"
 
+#include <QByteArrayView>
 #include <QMimeData>
 #include <QSysInfo>
 
@@ -14,8 +15,7 @@ bool is_this_machine(const QByteArray& host)
     return host.compare(QSysInfo::machineHostName().toUtf8(), Qt::CaseInsensitive) == 0;
 }
 
-}  // namespace
-
+// The path a URI names on this machine, or empty.
 QByteArray local_path_of_uri(QByteArrayView uri)
 {
     uri = uri.trimmed();
@@ -40,6 +40,8 @@ QByteArray local_path_of_uri(QByteArrayView uri)
     if (path.contains('\0')) return {};
     return path;
 }
+
+}  // namespace
 
 std::vector<QByteArray> local_paths(const QMimeData* data)
 {
