@@ -143,22 +143,27 @@ TEST_F(RequestsTest, DropWritesProgressThenReadyThenResultsInsideDisabledReset)
     EXPECT_EQ(requests[0].results, tree_texts(1));
 }
 
-// A window slow to look at progress: woken, it takes the text only when the
-// test does. It is told once however many folders are entered, finds the
-// latest, and finds nothing of a request once that request has written
-// "Ready".
+// While a request is held, a window slow to look at progress (woken, it
+// takes the text only when the test does) has been told once however many
+// folders were entered, and finds the latest; the running counts add to what
+// earlier requests counted. Once a request has written "Ready", neither its
+// progress nor its running counts are there any more.
 std::atomic<int> progress_wakes{0};
 
-TEST_F(RequestsTest, ProgressWakesTheWindowOnceGivesTheLatestAndNothingAfterReady)
+TEST_F(RequestsTest, HeldRequestShowsLatestProgressAndRunningCountsThenNothingAfterReady)
 {
     const WindowPort slow{nullptr, [](void*, int, const char*) {}, [](void*, int, bool) {},
                           [](void*) { ++progress_wakes; }};
     store_window_port(&slow);
+    run_drop({tree.root()});
     progress_wakes = 0;
-    // One walker: once it is held, every folder it entered has been posted.
-    set_walkers_per_request(1);
     const std::string sep(1, path_separator);
     char text[progress_text_size];
+    Tally running{};
+    EXPECT_FALSE(take_progress(text)) << "shown after \"Ready\": " << text;
+    EXPECT_FALSE(running_tally(&running));
+    // One walker: once it is held, it has entered (and posted) every folder.
+    set_walkers_per_request(1);
     {
         ScanHold hold;
         const char* paths[] = {tree.root().c_str(), missing_path};
@@ -168,39 +173,17 @@ TEST_F(RequestsTest, ProgressWakesTheWindowOnceGivesTheLatestAndNothingAfterRead
         ASSERT_TRUE(take_progress(text));
         EXPECT_TRUE(text == sep + "a" || text == sep + "b") << text;
         EXPECT_FALSE(take_progress(text));
+        ASSERT_TRUE(running_tally(&running));
+        // Every folder of the second count has been entered, each after the
+        // last of its walker's files and folders before it.
+        EXPECT_EQ(running.folder_count, 2 * 3u) << describe(running);
+        EXPECT_GE(running.file_count, 1u) << describe(running);
         hold.release();
         wait_for_workers();
     }
-    // Not looked at before its "Ready": that request's progress is gone.
-    run_drop({tree.root()});
-    EXPECT_EQ(progress_wakes, 2);
-    EXPECT_FALSE(take_progress(text)) << "shown after \"Ready\": " << text;
-    store_window_port(nullptr);
-    set_walkers_per_request(0);
-}
-
-// While a request runs, its counts so far are there for the window to show,
-// on top of what earlier requests counted; once it has ended, they are not.
-TEST_F(RequestsTest, RunningCountsAddToEarlierOnesWhileARequestRuns)
-{
-    run_drop({tree.root()});
-    Tally running{};
-    EXPECT_FALSE(running_tally(&running));
-    // One walker: once it is held, it has entered every folder.
-    set_walkers_per_request(1);
-    ScanHold hold;
-    const char* paths[] = {tree.root().c_str(), missing_path};
-    start_drop_request(make_drop(paths, 2));
-    while (!hold.held()) std::this_thread::yield();
-    ASSERT_TRUE(running_tally(&running));
-    // Every folder of the second count has been entered, each after the
-    // last of its walker's files and folders before it.
-    EXPECT_EQ(running.folder_count, 2 * 3u) << describe(running);
-    EXPECT_GE(running.file_count, 1u) << describe(running);
-    hold.release();
-    wait_for_workers();
     EXPECT_FALSE(running_tally(&running));
     EXPECT_EQ(tally.folder_count, 2 * 3u);
+    store_window_port(nullptr);
     set_walkers_per_request(0);
 }
 

@@ -175,6 +175,12 @@ TEST_F(PrintModeTest, JsonHasEveryTallyFieldAsPlainIntegers)
                       {"folders_hidden", "1"}, {"total_bytes", number((5ull << 30) + 10 + 1 + 3)},
                       {"max_rel_depth", "3"}, {"max_abs_depth", number(3 + separators(root))},
                       {"max_rel_path", "10"}, {"max_abs_path", number(root.size() + 10)}}));
+    // However many walk, the counts are those of one walker.
+    for (const std::vector<std::string>& jobs : {std::vector<std::string>{"--jobs", "1"}, {"--jobs=2"}, {"--jobs=7"}}) {
+        std::vector<std::string> arguments = jobs;
+        arguments.insert(arguments.end(), {"--json", root});
+        EXPECT_EQ(run_heapwise(arguments).out, printed.out) << jobs.back();
+    }
 }
 
 TEST_F(PrintModeTest, MissingPathIsNamedAndResultsStillPrinted)
@@ -268,20 +274,6 @@ TEST_F(PrintModeTest, UnknownOptionExitsTwoWithOneLineHint)
         EXPECT_NE(printed.err.find(shown), std::string::npos) << printed.err;
         EXPECT_NE(printed.err.find("--help"), std::string::npos) << printed.err;
     }
-}
-
-// However many walk, the counts and texts are those of one walker.
-TEST_F(PrintModeTest, AnyNumberOfWalkersGivesTheSameResults)
-{
-    tree.bushy(6);
-    tree.file("f2/.hidden", 5);
-    const Outcome one = run_heapwise({"--jobs", "1", "--json", tree.root(), tree.path("f1")});
-    ASSERT_EQ(one.exit_code, 0) << one.err;
-    for (const char* jobs : {"--jobs=2", "--jobs=7"}) {
-        SCOPED_TRACE(jobs);
-        EXPECT_EQ(run_heapwise({jobs, "--json", tree.root(), tree.path("f1")}).out, one.out);
-    }
-    EXPECT_EQ(run_heapwise({"--json", tree.root(), tree.path("f1")}).out, one.out);
 }
 
 // Names are shown the way careful tools show them: a character that could move the cursor, change
@@ -492,37 +484,35 @@ int display_width(const std::string& text)
         if (!have_pseudo_terminals()) GTEST_SKIP() << "no pseudo-terminal here";                         \
     } while (false)
 
-// The progress line shows names as the messages do.
-TEST_F(PrintModeTest, ProgressLineCannotBeSteeredByNames)
+// The progress line shows names as the messages do; and the end of a
+// request is not read from its text, so a folder whose relative path is
+// "Ready" (named with a final slash) is shown like any other.
+TEST_F(PrintModeTest, ProgressLineShowsEveryFolderSafely)
 {
     SKIP_WITHOUT_SLOW_WALK();
-    const std::string name = "c1 \x9b" "2J \xc2\x9b bidi \u202e invalid \xff \xc3\xa9";
-    tree.folder(name);
-    RunOptions options;
-    options.terminal = true;
-    options.slow_folder = name;
-
-    const Outcome printed = run_heapwise({"--print", tree.root()}, options);
-    EXPECT_EQ(printed.exit_code, 0) << printed.err;
-    EXPECT_EQ(progress_texts(printed.err), std::vector<std::string>{"/c1 ?2J ? bidi ? invalid ? \xc3\xa9"});
-    EXPECT_EQ(last_terminal_line(printed.err), "");
-}
-
-// The end of a request is not read from the progress text: a folder whose relative path is "Ready"
-// (named with a final slash) is shown like any other, before and after it.
-TEST_F(PrintModeTest, ProgressLineShowsAFolderNamedReady)
-{
-    SKIP_WITHOUT_SLOW_WALK();
-    tree.folder_chain("Ready", 2);
-    RunOptions options;
-    options.terminal = true;
-    options.slow_folder = "Ready";
-
-    // One walker, so the folders are entered in this order.
-    const Outcome printed = run_heapwise({"--print", "--jobs", "1", tree.path("Ready"), tree.root() + "/"}, options);
-    EXPECT_EQ(printed.exit_code, 0) << printed.err;
-    EXPECT_EQ(progress_texts(printed.err), (std::vector<std::string>{"/Ready", "Ready", "Ready/Ready"}));
-    EXPECT_EQ(last_terminal_line(printed.err), "");
+    struct Row {
+        std::string name;
+        std::vector<std::string> arguments;  // after --print --jobs 1 (so folders come in order)
+        std::vector<std::string> shown;
+    };
+    const std::string steering = "c1 \x9b" "2J \xc2\x9b bidi \u202e invalid \xff \xc3\xa9";
+    const Row rows[] = {
+        {steering, {tree.path("names")}, {"/c1 ?2J ? bidi ? invalid ? \xc3\xa9"}},
+        {"Ready", {tree.path("ready/Ready"), tree.path("ready/")}, {"/Ready", "Ready", "Ready/Ready"}},
+    };
+    const std::vector<std::string> folders = {"names", "names/" + steering, "ready", "ready/Ready", "ready/Ready/Ready"};
+    for (const std::string& folder : folders) tree.folder(folder);
+    for (const Row& row : rows) {
+        RunOptions options;
+        options.terminal = true;
+        options.slow_folder = row.name;
+        std::vector<std::string> arguments = {"--print", "--jobs", "1"};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const Outcome printed = run_heapwise(arguments, options);
+        EXPECT_EQ(printed.exit_code, 0) << printed.err;
+        EXPECT_EQ(progress_texts(printed.err), row.shown);
+        EXPECT_EQ(last_terminal_line(printed.err), "");
+    }
 }
 
 // On a terminal narrower than the folder's path the line is cut between characters to fit, and it

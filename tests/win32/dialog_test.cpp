@@ -453,31 +453,19 @@ TEST(MainWindow, IdokAndEnterDoNothing)
     });
 }
 
-TEST(MainWindow, DropIsCountedOnAWorkerAndReleased)
+// The worker walks the tree, then stops at the missing path, still holding
+// the lock: while that scan runs the status line names its folder; once it
+// has ended, nothing of it lands after "Ready", and the drop is freed.
+TEST(MainWindow, DropIsCountedOnAWorkerThatShowsItsFoldersAndReleasesIt)
 {
     TempFolder temp;
     make_sample_tree(temp, "drop one");
     const std::string top = temp.path("drop one");
     run_with_driver(program_line, [&](HWND dialog) {
-        const HDROP drop = make_hdrop({top});
+        ScanHold hold;
+        const HDROP drop = make_hdrop({top, missing_path});
         ASSERT_NE(drop, nullptr);
         PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-        EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
-        // The worker let go of the drop: its block is freed.
-        EXPECT_TRUE(wait_until([drop] { return GlobalFlags(drop) == GMEM_INVALID_HANDLE; }));
-    });
-}
-
-TEST(MainWindow, StatusLineNamesAFolderOfTheRunningScanThenStaysReady)
-{
-    TempFolder temp;
-    make_sample_tree(temp, "progress");
-    const std::string top = temp.path("progress");
-    run_with_driver(program_line, [&](HWND dialog) {
-        // The worker walks the tree, then stops at the missing path, still
-        // holding the lock: the scan is running.
-        ScanHold hold;
-        PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top, missing_path})), 0);
         ASSERT_TRUE(wait_until([&] { return hold.held(); }));
         EXPECT_TRUE(wait_until([&] { return control_text(dialog, IDC_STATUS_LINE) == "\\sub\\deeper"; }))
             << control_text(dialog, IDC_STATUS_LINE);
@@ -485,7 +473,7 @@ TEST(MainWindow, StatusLineNamesAFolderOfTheRunningScanThenStaysReady)
         EXPECT_EQ(shown(dialog), zero_texts());
         hold.release();
         ASSERT_TRUE(settles_on(dialog, sample_tree_texts(top, 1))) << testing::PrintToString(shown(dialog));
-        // Nothing of that scan lands after its "Ready".
+        EXPECT_TRUE(wait_until([drop] { return GlobalFlags(drop) == GMEM_INVALID_HANDLE; }));
         Sleep(5 * progress_interval_ms);
         EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "Ready");
     });

