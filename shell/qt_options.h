@@ -39,3 +39,11 @@ inline int leading_qt_options(int argc, char** argv)
     for (int span; i < argc && (span = qt_option_span(argc, argv, i)) > 0;) i += span;
     return i - 1;
 }
+
+// The arguments after Qt's `qt_options` leading ones, the program's name
+// moved up to stand before them (over the last of Qt's).
+inline char** after_qt_options(char** argv, int qt_options)
+{
+    argv[qt_options] = argv[0];
+    return argv + qt_options;
+}

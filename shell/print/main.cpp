@@ -61,25 +61,18 @@ void become_window_program(char** argv)
     }
 }
 
-// Counting in the terminal where the window was asked for: Qt's options
-// before the paths mean nothing there and are left out.
-int print_without_qt_options(int argc, char** argv, int qt_options)
-{
-    argv[qt_options] = argv[0];
-    return run_print_mode(argc - qt_options, argv + qt_options);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    // Qt's own options before the paths are the window's (heapwise -style fusion PATH).
+    // Qt's own options before the paths are the window's (heapwise -style fusion PATH), and left
+    // out where the terminal counts.
     const int qt_options = leading_qt_options(argc, argv);
     if (names_an_option(argc - qt_options, argv + qt_options)) return run_print_mode(argc, argv);
-    if (!has_display()) return print_without_qt_options(argc, argv, qt_options);
+    if (!has_display()) return run_print_mode(argc - qt_options, after_qt_options(argv, qt_options));
     if (!window_program_built) {
         fputs("heapwise: the window is not built (Qt 6 Widgets was missing); counting in the terminal\n", stderr);
-        return print_without_qt_options(argc, argv, qt_options);
+        return run_print_mode(argc - qt_options, after_qt_options(argv, qt_options));
     }
     become_window_program(argv);
     fprintf(stderr, "heapwise: cannot start the window program: %s\n", strerror(errno));

@@ -6,28 +6,25 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "core/requests.h"
 #include "shell/print/print_mode.h"
 #include "shell/qt/start_up.h"
+#include "shell/qt_options.h"
 
 namespace {
 
-// The terminal mode over the window's paths: every argument, less a first "--".
+// The terminal mode over the window's paths: every argument after Qt's
+// options, less a first "--".
 int count_in_terminal(int argc, char** argv)
 {
+    const int qt_options = leading_qt_options(argc, argv);
+    argv = after_qt_options(argv, qt_options);
+    argc = drop_options_end(argc - qt_options, argv);
     static char options_end[] = "--";
     std::vector<char*> arguments = {argv[0], options_end};
-    bool first_options_end = true;
-    for (int i = 1; i < argc; ++i) {
-        if (first_options_end && strcmp(argv[i], "--") == 0)
-            first_options_end = false;
-        else
-            arguments.push_back(argv[i]);
-    }
-    arguments.push_back(nullptr);
+    arguments.insert(arguments.end(), argv + 1, argv + argc + 1);  // and the terminating null
     return run_print_mode(static_cast<int>(arguments.size()) - 1, arguments.data());
 }
 

@@ -98,17 +98,6 @@ Platform choose_platform(const char* platform_option)
     return Platform::chosen_here;
 }
 
-// The argument list is argv itself, less a first "--".
-int drop_options_end(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--") != 0) continue;
-        for (int j = i; j < argc; ++j) argv[j] = argv[j + 1];
-        return argc - 1;
-    }
-    return argc;
-}
-
 // The value of a -platform option among Qt's leading options, or null.
 const char* platform_option(int argc, char** argv, int qt_options)
 {
@@ -134,8 +123,8 @@ MainWindowWidget* start_window_program(int argc, char** argv)
     static char** qt_argv = new char*[static_cast<size_t>(qt_argc) + 1];
     std::copy(argv, argv + qt_argc, qt_argv);
     qt_argv[qt_argc] = nullptr;
-    argv[qt_options] = argv[0];
-    store_argument_list(drop_options_end(argc - qt_options, argv + qt_options), argv + qt_options, nullptr);
+    char** const paths = after_qt_options(argv, qt_options);
+    store_argument_list(drop_options_end(argc - qt_options, paths), paths, nullptr);
     report_failures_to_window();
     // Starting Qt takes longer than many a walk: the walk starts first.
     count_arguments_before_window();
@@ -153,4 +142,14 @@ MainWindowWidget* start_window_program(int argc, char** argv)
                      Qt::QueuedConnection);
     window->show();
     return window;
+}
+
+int drop_options_end(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--") != 0) continue;
+        for (int j = i; j < argc; ++j) argv[j] = argv[j + 1];
+        return argc - 1;
+    }
+    return argc;
 }

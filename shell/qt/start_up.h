@@ -11,3 +11,7 @@ class MainWindowWidget;
 // loop. The argument list is argv itself. Where no display Qt could start on
 // answers, starts nothing and returns null.
 MainWindowWidget* start_window_program(int argc, char** argv);
+
+// Takes the first "--" out of the argument list argv[0..argc), moving the
+// rest (and the terminating null) down; returns the new count.
+int drop_options_end(int argc, char** argv);
