@@ -1,5 +1,6 @@
-// What a scan could not read, reported as it is met. Only the terminal mode
-// listens; the windows report nothing.
+// What a scan could not read, reported as it is met. The terminal mode and
+// the Linux window name it on standard error; the Windows dialog reports
+// nothing.
 #pragma once
 
 #include <cstddef>

@@ -156,6 +156,16 @@ Listing* listing_at(FolderListings* listings, uint32_t level)
     return listing;
 }
 
+// A listing of `fd` from its first entry on.
+void start_listing(Listing* listing, int fd)
+{
+    listing->fd = fd;
+    listing->error = 0;
+    listing->at_end = false;
+    listing->next = 0;
+    listing->end = 0;
+}
+
 // Reads a sysfs flag such as "queue/rotational" of a block device: 1 or 0,
 // -1 when there is no such file.
 int read_block_flag(const char* path)
@@ -235,11 +245,7 @@ ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAt
         *error = errno;
         return ListingStart::failed;
     }
-    listing->fd = fd;
-    listing->error = 0;
-    listing->at_end = false;
-    listing->next = 0;
-    listing->end = 0;
+    start_listing(listing, fd);
     listings->identities[level] = FolderIdentity{folder.device, folder.inode};
     return ListingStart::opened;
 }
@@ -283,11 +289,7 @@ void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
         from->levels[level] = nullptr;
         to->levels[level] = listing;
     } else {
-        listing->fd = given->fd;
-        listing->error = 0;
-        listing->at_end = false;
-        listing->next = 0;
-        listing->end = 0;
+        start_listing(listing, given->fd);
         given->fd = -1;
     }
     memcpy(&to->identities[1], &from->identities[1], level * sizeof(FolderIdentity));

@@ -69,15 +69,11 @@ struct WalkerThread {
 
 namespace {
 
-struct WalkerStart {
-    WorkerBody body;
-    void* argument;
-};
-
+// A walker is joined by its request, so it is no worker of those counted.
 void* run_walker(void* raw)
 {
-    const WalkerStart start = *static_cast<WalkerStart*>(raw);
-    delete static_cast<WalkerStart*>(raw);
+    const WorkerStart start = *static_cast<WorkerStart*>(raw);
+    delete static_cast<WorkerStart*>(raw);
     start.body(start.argument);
     return nullptr;
 }
@@ -87,7 +83,7 @@ void* run_walker(void* raw)
 WalkerThread* start_walker_thread(WorkerBody body, void* argument)
 {
     auto* handle = new (std::nothrow) WalkerThread;
-    auto* start = new (std::nothrow) WalkerStart{body, argument};
+    auto* start = new (std::nothrow) WorkerStart{body, argument, false};
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, worker_stack_size);

@@ -79,15 +79,11 @@ struct WalkerThread {
 
 namespace {
 
-struct WalkerStart {
-    WorkerBody body;
-    void* argument;
-};
-
+// A walker is joined by its request, so it is no worker of those counted.
 DWORD WINAPI run_walker(LPVOID raw)
 {
-    const WalkerStart start = *static_cast<WalkerStart*>(raw);
-    delete static_cast<WalkerStart*>(raw);
+    const WorkerStart start = *static_cast<WorkerStart*>(raw);
+    delete static_cast<WorkerStart*>(raw);
     return start.body(start.argument);
 }
 
@@ -96,7 +92,7 @@ DWORD WINAPI run_walker(LPVOID raw)
 WalkerThread* start_walker_thread(WorkerBody body, void* argument)
 {
     auto* handle = new (std::nothrow) WalkerThread;
-    auto* start = new (std::nothrow) WalkerStart{body, argument};
+    auto* start = new (std::nothrow) WorkerStart{body, argument};
     if (handle != nullptr && start != nullptr) {
         handle->thread = CreateThread(nullptr, worker_stack_size, run_walker, start,
                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);

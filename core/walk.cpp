@@ -144,7 +144,7 @@ void scan_item(Walker* walker)
     }
     if (item.attributes & attribute_folder) {
         count_folder_attributes(walker->share, item.attributes);
-        walker->hands_off = walker->team != nullptr && !walk_alone(item);
+        walker->hands_off = !walk_alone(item);
         walk_folder(walker, item);
     } else {
         count_file(walker->share, item.attributes, item.size);
@@ -184,6 +184,8 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
         }
         if (entry.attributes & attribute_folder) {
             count_folder_attributes(walker->share, entry.attributes);
+            // walk_folder written out: one frame per level, not two, keeps
+            // the deepest trees within a walker's stack.
             uint32_t sub_len = 0;
             const uint32_t sub_slot = enter_folder(walker, entry, &sub_len);
             if (sub_slot != 0) list_folder(walker, sub_len, sub_slot);

@@ -40,7 +40,7 @@ struct Walker {
     ScanCursor cursor;
     Tally share;                // what this walker counted in this request
     FolderListings* listings;   // its listing levels
-    WalkTeam* team;             // the walkers it may hand folders to; null walks alone
+    WalkTeam* team;             // the walkers it may hand folders to
     bool hands_off;             // whether the item being walked may be shared out
     uint32_t place;             // its place in the team
     ItemAttributes entry;       // the entry being looked at

@@ -74,18 +74,10 @@ void serve(WalkTeam* team, uint32_t index)
     }
 }
 
-struct HelperStart {
-    WalkTeam* team;
-    uint32_t index;
-};
-
 unsigned run_helper(void* raw)
 {
-    auto* start = static_cast<HelperStart*>(raw);
-    WalkTeam* team = start->team;
-    const uint32_t index = start->index;
-    delete start;
-    serve(team, index);
+    const Walker* walker = static_cast<Walker*>(raw);
+    serve(walker->team, walker->place);
     return 0;
 }
 
@@ -130,10 +122,8 @@ WalkTeam* start_walk_team(uint32_t walkers, const Tally* counted_before)
             const std::lock_guard<std::mutex> hold(team->mutex);
             ++team->busy;
         }
-        auto* start = new (std::nothrow) HelperStart{team, i};
-        member.thread = start != nullptr ? start_walker_thread(run_helper, start) : nullptr;
+        member.thread = start_walker_thread(run_helper, &member.walker);
         if (member.thread == nullptr) {
-            delete start;
             free_folder_listings(member.walker.listings);
             team->size = i;
             const std::lock_guard<std::mutex> hold(team->mutex);
@@ -183,7 +173,7 @@ bool running_tally(Tally* out)
 void publish_share(const Walker* walker)
 {
     WalkTeam* const team = walker->team;
-    if (team == nullptr || !team->shown) return;
+    if (!team->shown) return;
     Member& member = team->members[walker->place];
     const std::lock_guard<std::mutex> copying(member.published_mutex);
     member.published = walker->share;
@@ -192,7 +182,7 @@ void publish_share(const Walker* walker)
 bool hand_off_folder(Walker* giver, uint32_t folder_len, uint32_t name_slot)
 {
     WalkTeam* const team = giver->team;
-    if (team == nullptr || !giver->hands_off || team->idle_count.load(std::memory_order_relaxed) == 0)
+    if (!giver->hands_off || team->idle_count.load(std::memory_order_relaxed) == 0)
         return false;
     const std::lock_guard<std::mutex> hold(team->mutex);
     const uint32_t idle = team->idle_count.load(std::memory_order_relaxed);

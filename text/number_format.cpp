@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "text/utf8.h"
+
 NumberFormat number_format = {",", "."};
 
 namespace {
@@ -12,33 +14,10 @@ namespace {
 size_t one_character(const char* text)
 {
     if (text == nullptr) return 0;
+    const size_t len = strlen(text);
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char lead = bytes[0];
-    size_t len = 0;
-    uint32_t smallest = 0;  // below it the sequence is an overlong form
-    if (lead == 0) return 0;
-    if (lead < 0x80) {
-        len = 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        len = 2;
-        smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        len = 3;
-        smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        len = 4;
-        smallest = 0x10000;
-    } else {
-        return 0;
-    }
-    static const unsigned char lead_bits[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    uint32_t code = lead & lead_bits[len];
-    for (size_t i = 1; i < len; ++i) {
-        if ((bytes[i] & 0xC0) != 0x80) return 0;  // the terminator too
-        code = code << 6 | (bytes[i] & 0x3F);
-    }
-    const bool scalar = code >= smallest && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    return scalar && bytes[len] == '\0' ? len : 0;
+    char32_t code_point = 0;
+    return len != 0 && utf8_character(bytes, len, &code_point) == len ? len : 0;
 }
 
 void take_separator(char* field, const char* text, char fallback)

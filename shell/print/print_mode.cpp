@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "core/failure_report.h"
@@ -20,7 +21,6 @@
 #include "core/threads.h"
 #include "core/walk_team.h"
 #include "core/window_port.h"
-#include "resources/control_ids.h"
 #include "resources/version.h"
 #include "shell/print/terminal_texts.h"
 #include "shell/print/usage.h"
@@ -30,8 +30,6 @@
 namespace {
 
 struct TerminalState {
-    char results[4][summary_text_size];  // files, folders, size, longest path
-    bool show_status;
     bool status_shown;
     bool had_failure;
 };
@@ -74,13 +72,9 @@ void show_status_line()
     terminal.status_shown = true;
 }
 
-// The four result texts are kept for printing. The status line's "Ready" is
-// not needed: the main thread sees the request end when its worker does.
-void terminal_set_text(void*, int control, const char* text)
-{
-    if (control >= IDC_FILES_FIELD && control <= IDC_PATH_FIELD)
-        snprintf(terminal.results[control - IDC_FILES_FIELD], summary_text_size, "%s", text);
-}
+// The results are printed from the Tally once the request has ended, which
+// the main thread sees when its worker ends: no text written is needed.
+void terminal_set_text(void*, int, const char*) {}
 
 void terminal_set_enabled(void*, int, bool) {}
 
@@ -98,9 +92,13 @@ void print_failure(ScanFailure failure, const char* path, size_t path_len, const
 
 void print_texts()
 {
-    const char* const texts[4] = {terminal.results[0], terminal.results[1], terminal.results[2],
-                                  terminal.results[3]};
-    fputs(result_lines(texts).c_str(), stdout);
+    char texts[4][summary_text_size];
+    files_text(texts[0]);
+    folders_text(texts[1]);
+    total_size_text(texts[2]);
+    longest_path_text(texts[3]);
+    const char* const lines[4] = {texts[0], texts[1], texts[2], texts[3]};
+    fputs(result_lines(lines).c_str(), stdout);
 }
 
 void print_json()
@@ -130,7 +128,7 @@ unsigned parse_jobs(const char* text)
     char* end = nullptr;
     errno = 0;
     const unsigned long value = strtoul(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value < 1 || value > max_walkers) return 0;
+    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > max_walkers) return 0;
     return static_cast<unsigned>(value);
 }
 
@@ -157,12 +155,11 @@ int run_print_mode(int argc, char** argv)
     bool json = false;
     bool options_ended = false;
     // The argument list the request counts: the program, then the paths.
-    char** args = new char*[static_cast<size_t>(argc) + 1];
+    std::unique_ptr<char*[]> args(new char*[static_cast<size_t>(argc) + 1]);
     int count = 0;
     args[count++] = argv[0];
     for (int i = 1; i < argc; ++i) {
         char* argument = argv[i];
-        const char* jobs = nullptr;
         if (options_ended || argument[0] != '-' || argument[1] == '\0') {
             args[count++] = argument;
         } else if (strcmp(argument, "--") == 0) {
@@ -173,30 +170,23 @@ int run_print_mode(int argc, char** argv)
             json = true;
         } else if (strcmp(argument, "--jobs") == 0 || strncmp(argument, "--jobs=", 7) == 0) {
             const bool joined = argument[6] == '=';
-            jobs = joined ? argument + 7 : i + 1 < argc ? argv[++i] : "";
+            const char* jobs = joined ? argument + 7 : i + 1 < argc ? argv[++i] : "";
             const unsigned walkers = parse_jobs(jobs);
-            if (walkers == 0) {
-                delete[] args;
+            static_assert(max_walkers == 64, "the message below names the largest number of walkers");
+            if (walkers == 0)
                 return usage_error("--jobs takes a number of walkers from 1 to 64: ", joined ? argument : jobs);
-            }
             set_walkers_per_request(walkers);
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
-            delete[] args;
             write_usage(stdout);
             return close_standard_output(0);
         } else if (strcmp(argument, "--version") == 0) {
-            delete[] args;
             puts("heapwise " HEAPWISE_VERSION);
             return close_standard_output(0);
         } else {
-            delete[] args;
             return usage_error("unknown option ", argument);
         }
     }
-    if (count == 1) {
-        delete[] args;
-        return usage_error("no path given", "");
-    }
+    if (count == 1) return usage_error("no path given", "");
     args[count] = nullptr;
 
     reset_tally();
@@ -204,12 +194,11 @@ int run_print_mode(int argc, char** argv)
     init_scan_lock();
     // This thread only waits while the worker walks.
     give_workers_own_file_tables();
-    terminal.show_status = isatty(STDERR_FILENO) == 1;
-    store_argument_list(count, args, [](char** block) { delete[] block; });
+    const bool show_status = isatty(STDERR_FILENO) == 1;
+    store_argument_list(count, args.release(), [](char** block) { delete[] block; });
     store_failure_report(print_failure);
     store_window_port(&terminal_port);
 
-    refresh_summary();
     if (!start_argument_request()) {
         // Nothing was counted: that must not read as an empty tree.
         fputs("heapwise: cannot start a worker thread\n", stderr);
@@ -217,7 +206,7 @@ int run_print_mode(int argc, char** argv)
     }
     // The progress line about ten times a second, while the worker walks.
     constexpr unsigned status_interval_ms = 100;
-    if (terminal.show_status)
+    if (show_status)
         while (!wait_for_workers_for(status_interval_ms)) show_status_line();
     wait_for_workers();
 

@@ -14,19 +14,6 @@
 #include "resources/version.h"
 #include "shell/qt/dialog_units.h"
 
-namespace {
-
-QLabel* make_text(QWidget* parent, const QRect& rect, const char* text, Qt::Alignment alignment)
-{
-    auto* label = new QLabel(dialog_text(text), parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(alignment | Qt::AlignTop);
-    label->setGeometry(rect);
-    return label;
-}
-
-}  // namespace
-
 QIcon heapwise_icon()
 {
     QIcon icon;

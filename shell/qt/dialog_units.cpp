@@ -63,3 +63,12 @@ QString dialog_text(const char* text)
 {
     return QString::fromUtf8(text).remove(u'\r');
 }
+
+QLabel* make_text(QWidget* parent, const QRect& place, const char* text, Qt::Alignment alignment)
+{
+    auto* label = new QLabel(dialog_text(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment | Qt::AlignTop);
+    label->setGeometry(place);
+    return label;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -31,3 +32,7 @@ QSize dialog_size(const DialogUnits& units, int width, int height);
 
 // A template's text as Qt shows it: lines broken by "\n" alone.
 QString dialog_text(const char* text);
+
+// A template's static text in `parent` at `place`: plain text, aligned to the
+// top and as `alignment` says.
+QLabel* make_text(QWidget* parent, const QRect& place, const char* text, Qt::Alignment alignment);

@@ -75,10 +75,13 @@ QPointer<MainWindowWidget> current_window;
 // The core's writes made before the first window exists, kept under
 // write_mutex: the window program starts counting its command-line paths
 // while Qt itself starts, and the window, once made, shows what was written.
+// The four fields and the status line, in id order.
+constexpr int early_text_slots = IDC_STATUS_LINE - IDC_FILES_FIELD + 1;
+
 struct EarlyWrites {
     bool recording;
-    bool written[5];  // the four fields and the status line, in id order
-    char texts[5][summary_text_size];
+    bool written[early_text_slots];
+    char texts[early_text_slots][summary_text_size];
     bool reset_enabled;  // the only control the core enables or disables
 };
 
@@ -239,7 +242,7 @@ bool take_over_early_writes(MainWindowWidget* window)
         const std::lock_guard<std::mutex> hold(write_mutex);
         if (!early.recording) return false;
         early.recording = false;
-        for (int slot = 0; slot < 5; ++slot)
+        for (int slot = 0; slot < early_text_slots; ++slot)
             if (early.written[slot]) window->show_control_text(IDC_FILES_FIELD + slot, early.texts[slot]);
         // Disabled while a request still uses the Tally: Reset stays sound.
         window->set_control_enabled(IDC_RESET_BUTTON, early.reset_enabled);
@@ -263,6 +266,15 @@ QPushButton* make_button(QWidget* parent, const QRect& place, const char* text)
 constexpr Qt::WindowFlags window_flags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
+// The core writes to the window from now on; the command-line paths are
+// counted.
+void begin_counting()
+{
+    store_window_port(&qt_window_port);
+    refresh_summary();
+    if (argument_list.count > 1) start_argument_request();
+}
+
 }  // namespace
 
 void count_arguments_before_window()
@@ -273,9 +285,7 @@ void count_arguments_before_window()
         early.recording = true;
         early.reset_enabled = true;
     }
-    store_window_port(&qt_window_port);
-    refresh_summary();
-    if (argument_list.count > 1) start_argument_request();
+    begin_counting();
 }
 
 void report_failures_to_window()
@@ -298,10 +308,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
         QWidget* made = nullptr;  // a control the window addresses by id
         switch (record.kind) {
         case ControlKind::label:
-            label = new QLabel(dialog_text(record.text), this);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-            label->setGeometry(place);
+            label = make_text(this, place, record.text, Qt::AlignRight);
             break;
         case ControlKind::field: {
             auto* field = new ResultField(this);
@@ -377,9 +384,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
 
     if (!take_over_early_writes(this)) {
         current_window = this;
-        store_window_port(&qt_window_port);
-        refresh_summary();
-        if (argument_list.count > 1) start_argument_request();
+        begin_counting();
     }
     setAcceptDrops(true);
 
