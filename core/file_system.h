@@ -90,6 +90,3 @@ void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 // rotating disk, where reads from several places make the head seek): such
 // an item is walked by one walker.
 bool walk_alone(const ItemAttributes& item);
-
-// Whether status texts must be cut only between characters of UTF-8.
-bool paths_are_utf8();

@@ -328,8 +328,3 @@ bool walk_alone(const ItemAttributes& item)
     }
     return rotational == 1 && !is_virtual_disk(device);
 }
-
-bool paths_are_utf8()
-{
-    return true;
-}

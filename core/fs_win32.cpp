@@ -306,9 +306,3 @@ bool walk_alone(const ItemAttributes&)
 {
     return false;
 }
-
-// Every path is UTF-8 inside the program, whatever the process's code page.
-bool paths_are_utf8()
-{
-    return true;
-}

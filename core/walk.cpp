@@ -205,7 +205,7 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
     if (error != 0) report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
 }
 
-void shorten_status_text(char* out, const char* rel, uint32_t n, bool whole_characters)
+void shorten_status_text(char* out, const char* rel, uint32_t n)
 {
     constexpr uint32_t kept = 25;
     if (n < 2 * kept + 4) {
@@ -213,14 +213,10 @@ void shorten_status_text(char* out, const char* rel, uint32_t n, bool whole_char
         out[n] = '\0';
         return;
     }
-    uint32_t head = kept;
-    uint32_t tail = n - kept;
-    if (whole_characters) {
-        uint32_t length = 0;
-        head = character_around(rel, n, head, &length);
-        const uint32_t start = character_around(rel, n, tail, &length);
-        if (length != 0) tail = start + length;
-    }
+    uint32_t length = 0;
+    const uint32_t head = character_around(rel, n, kept, &length);
+    const uint32_t start = character_around(rel, n, n - kept, &length);
+    const uint32_t tail = length != 0 ? start + length : n - kept;
     char* end = out;
     memcpy(end, rel, head);
     end += head;
@@ -235,6 +231,6 @@ void show_progress(const Walker* walker)
 {
     char status[progress_text_size];
     const char* rel = walker->cursor.path + walker->cursor.base_len;
-    shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)), paths_are_utf8());
+    shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)));
     post_progress(status);
 }

@@ -54,11 +54,11 @@ bool is_valid_utf8(const std::string& text)
     return true;
 }
 
-std::string shortened(const std::string& rel, bool whole_characters)
+std::string shortened(const std::string& rel)
 {
     char out[56];
     std::memset(out, '#', sizeof out);
-    shorten_status_text(out, rel.data(), length(rel), whole_characters);
+    shorten_status_text(out, rel.data(), length(rel));
     EXPECT_NE(std::memchr(out, '\0', sizeof out), nullptr);
     return out;
 }
@@ -228,28 +228,27 @@ TEST(ShortenStatusText, ShowsUpTo53BytesWholeAndOtherwiseBothEnds)
     for (int i = 0; i < 200; ++i) text += static_cast<char>('!' + i % 90);
     for (uint32_t n : {0u, 1u, 52u, 53u}) {
         const std::string rel = text.substr(0, n);
-        EXPECT_EQ(shortened(rel, false), rel) << n;
-        EXPECT_EQ(shortened(rel, true), rel) << n;
+        EXPECT_EQ(shortened(rel), rel) << n;
     }
     // 54 bytes: bytes 0 to 24, "...", bytes 29 to 53.
     const std::string rel54 = text.substr(0, 54);
-    EXPECT_EQ(shortened(rel54, false), rel54.substr(0, 25) + "..." + rel54.substr(29, 25));
+    EXPECT_EQ(shortened(rel54), rel54.substr(0, 25) + "..." + rel54.substr(29, 25));
     for (uint32_t n : {54u, 55u, 200u}) {
         const std::string rel = text.substr(0, n);
-        const std::string shown = shortened(rel, true);
+        const std::string shown = shortened(rel);
         EXPECT_EQ(shown.size(), 53u) << n;
         EXPECT_EQ(shown, rel.substr(0, 25) + "..." + rel.substr(n - 25)) << n;
     }
     // Bytes that are not UTF-8 (a Latin-1 name of degree signs, 0xB0) are cut
     // where the rule says, even where they look like the middle of a character.
     const std::string latin1 = "/" + std::string(60, '\xB0');
-    EXPECT_EQ(shortened(latin1, true), latin1.substr(0, 25) + "..." + latin1.substr(61 - 25));
+    EXPECT_EQ(shortened(latin1), latin1.substr(0, 25) + "..." + latin1.substr(61 - 25));
 }
 
 // Texts mixing characters of one to four bytes in shifting phases, so that
-// both cuts fall at every offset within a character. With whole characters
-// each cut moves back to the nearest boundary that keeps at most 25 bytes.
-TEST(ShortenStatusText, WholeCharactersAreNeverSplitAndRawCutsAreExact)
+// both cuts fall at every offset within a character: each cut moves back to
+// the nearest boundary that keeps at most 25 bytes.
+TEST(ShortenStatusText, WholeCharactersAreNeverSplit)
 {
     const char* const characters[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
     bool head_moved = false, tail_moved = false;
@@ -271,10 +270,9 @@ TEST(ShortenStatusText, WholeCharactersAreNeverSplitAndRawCutsAreExact)
         }
         head_moved |= head < 25;
         tail_moved |= tail > n - 25;
-        const std::string whole = shortened(rel, true);
+        const std::string whole = shortened(rel);
         EXPECT_EQ(whole, rel.substr(0, head) + "..." + rel.substr(tail));
         EXPECT_TRUE(is_valid_utf8(whole));
-        EXPECT_EQ(shortened(rel, false), rel.substr(0, 25) + "..." + rel.substr(n - 25));
     }
     EXPECT_TRUE(head_moved && tail_moved) << "the texts never put a character across a cut";
 }

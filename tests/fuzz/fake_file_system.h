@@ -28,7 +28,6 @@ struct FakeNode {
 struct FakeFileSystem {
     FakeNode nodes[fake_node_capacity];
     uint32_t node_count;
-    bool utf8;        // what paths_are_utf8 answers
     bool walk_alone;  // what walk_alone answers
 };
 

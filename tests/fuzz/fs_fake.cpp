@@ -100,7 +100,6 @@ void free_folder_listings(FolderListings* listings)
 void fake_fs_clear()
 {
     fake_fs.node_count = 0;
-    fake_fs.utf8 = true;
     fake_fs.walk_alone = false;
 }
 
@@ -249,9 +248,4 @@ void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 bool walk_alone(const ItemAttributes&)
 {
     return fake_fs.walk_alone;
-}
-
-bool paths_are_utf8()
-{
-    return fake_fs.utf8;
 }

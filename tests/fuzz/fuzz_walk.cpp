@@ -177,7 +177,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t path_byte = in.take();
     const uint32_t base_len = 1 + (static_cast<uint32_t>(length_byte) << 4 | (path_byte & 15)) % (path_capacity - 1);
     const bool trailing = path_byte & 16;
-    fake_fs.utf8 = path_byte & 32;
     // One to four walkers, and sometimes the item kept to one.
     const uint32_t walkers = 1 + (path_byte >> 6);
     static char path[path_capacity];
