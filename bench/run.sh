@@ -88,25 +88,35 @@ command_for() {  # tool tree
 }
 
 : >"$work/times.tsv"
+# One round of the group $1: each command that $3 (a function) gives for the
+# names after it runs once, under hyperfine, in an order rotated each round so
+# no command always follows the same one; appends "group command round
+# seconds" lines to times.tsv. Hyperfine's own options may come first.
+time_round() {  # [hyperfine options...] group round builder name...
+    local options=() commands=() names i name
+    while [[ $1 == --* ]]; do options+=("$1" "$2"); shift 2; done
+    local group=$1 round=$2 builder=$3
+    shift 3
+    names=("$@")
+    for i in "${!names[@]}"; do
+        name=${names[$(( (i + round) % ${#names[@]} ))]}
+        commands+=(-n "$name" "$($builder "$name")")
+    done
+    hyperfine -N --style none --runs 1 "${options[@]}" --export-json "$work/round.json" "${commands[@]}" >/dev/null 2>&1
+    python3 - "$work/round.json" "$group" "$round" >>"$work/times.tsv" <<'PY'
+import json, sys
+for result in json.load(open(sys.argv[1]))["results"]:
+    print(f'{sys.argv[2]}\t{result["command"]}\t{sys.argv[3]}\t{result["mean"]}')
+PY
+}
+tree_command() { command_for "$1" "$tree"; }
+
 : >"$work/memory.tsv"
 for name in wide deep usr; do
     tree=$trees/$name
     [[ $name == usr ]] && tree=/usr
     for tool in "${order[@]}"; do $(command_for "$tool" "$tree") >/dev/null 2>&1 || true; done  # warm the cache
-    for round in $(seq "$runs"); do
-        commands=()
-        # Rotate the order each round so no command always follows the same one.
-        for i in "${!order[@]}"; do
-            tool=${order[$(( (i + round) % ${#order[@]} ))]}
-            commands+=(-n "$tool" "$(command_for "$tool" "$tree")")
-        done
-        hyperfine -N --style none --runs 1 --export-json "$work/round.json" "${commands[@]}" >/dev/null 2>&1
-        python3 - "$work/round.json" "$name" "$round" >>"$work/times.tsv" <<'PY'
-import json, sys
-for result in json.load(open(sys.argv[1]))["results"]:
-    print(f'{sys.argv[2]}\t{result["command"]}\t{sys.argv[3]}\t{result["mean"]}')
-PY
-    done
+    for round in $(seq "$runs"); do time_round "$name" "$round" tree_command "${order[@]}"; done
     for tool in "${order[@]}"; do
         /usr/bin/time -f '%M' -o "$work/kb" $(command_for "$tool" "$tree") >/dev/null 2>&1 || true
         kb=$(tail -n 1 "$work/kb")
@@ -116,24 +126,12 @@ done
 
 # The wide tree with a cold cache: every run of every command starts with the
 # kernel's caches dropped.
-: >"$work/cold.tsv"
 if [[ -w /proc/sys/vm/drop_caches ]]; then
     printf '#!/bin/sh\nsync\necho 3 >/proc/sys/vm/drop_caches\n' >"$work/drop-caches"
     chmod +x "$work/drop-caches"
-    cold=(heapwise jobs1 du)
+    tree=$trees/wide
     for round in $(seq "$cold_runs"); do
-        commands=()
-        for i in "${!cold[@]}"; do
-            tool=${cold[$(( (i + round) % ${#cold[@]} ))]}
-            commands+=(-n "$tool" "$(command_for "$tool" "$trees/wide")")
-        done
-        hyperfine -N --style none --runs 1 --prepare "$work/drop-caches" --export-json "$work/round.json" \
-            "${commands[@]}" >/dev/null 2>&1
-        python3 - "$work/round.json" "$round" >>"$work/cold.tsv" <<'PY'
-import json, sys
-for result in json.load(open(sys.argv[1]))["results"]:
-    print(f'{result["command"]}\t{sys.argv[2]}\t{result["mean"]}')
-PY
+        time_round --prepare "$work/drop-caches" cold "$round" tree_command heapwise jobs1 du
     done
 fi
 
@@ -155,20 +153,7 @@ wine_command_for() {  # variant
     esac
 }
 for variant in "${wine_order[@]}"; do $(wine_command_for "$variant") >/dev/null 2>&1; done
-: >"$work/wine.tsv"
-for round in $(seq "$wine_runs"); do
-    commands=()
-    for i in "${!wine_order[@]}"; do
-        variant=${wine_order[$(( (i + round) % ${#wine_order[@]} ))]}
-        commands+=(-n "$variant" "$(wine_command_for "$variant")")
-    done
-    hyperfine -N --style none --runs 1 --export-json "$work/round.json" "${commands[@]}" >/dev/null 2>&1
-    python3 - "$work/round.json" "$round" >>"$work/wine.tsv" <<'PY'
-import json, sys
-for result in json.load(open(sys.argv[1]))["results"]:
-    print(f'{result["command"]}\t{sys.argv[2]}\t{result["mean"]}')
-PY
-done
+for round in $(seq "$wine_runs"); do time_round wine "$round" wine_command_for "${wine_order[@]}"; done
 
 # What the worker, the lock and the progress line cost: the bare walk, and
 # the program with its progress line on a terminal, against the program alone
@@ -242,10 +227,7 @@ for tree in trees:
     out.append(f"| {trees[tree]} | {statistics.median(w.values()):.3f} s | {statistics.median(p.values()):.3f} s"
                f" | {paired(w, p):.3f} |")
 
-cold = defaultdict(dict)
-for line in open(f"{work}/cold.tsv"):
-    tool, round_, seconds = line.split("\t")
-    cold[tool][int(round_)] = float(seconds)
+cold = {tool: times[("cold", tool)] for tool in ("heapwise", "jobs1", "du") if ("cold", tool) in times}
 if cold:
     out += ["", f"The wide tree with a cold cache (caches dropped before every run of every command, {cold_runs} rounds):", "",
             "| Command | Median time | × du -sb (paired median) |", "|---|---:|---:|"]
@@ -254,10 +236,7 @@ if cold:
 else:
     out += ["", "Cold cache: not measured (the caches can only be dropped as root)."]
 
-wine = defaultdict(dict)
-for line in open(f"{work}/wine.tsv"):
-    variant, round_, seconds = line.split("\t")
-    wine[variant][int(round_)] = float(seconds)
+wine = {variant: times[("wine", variant)] for variant in ("dialog", "bare", "jobs1", "jobs2")}
 out += ["", f"`heapwise.exe` under Wine on the quarter-size wide tree ({quarter_entries:,} entries), {wine_runs} alternating rounds"
         " (`bench/window_until_ready_win32.exe`, the program's own start-up and dialog, ending once the count has ended):", "",
         "| Variant | Median time | Paired median ratio |", "|---|---:|---:|"]
