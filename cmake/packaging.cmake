@@ -2,15 +2,24 @@
 # package (cpack -G DEB, heapwise_<version>_<arch>.deb), for Windows a zip of
 # the program with a README, the licence and the notices of the compiler's
 # runtime code linked into the program (cpack -G ZIP in the mingw-release
-# folder, heapwise-<version>-win32.zip). Name, version, summary and web
-# address come from project().
+# folder, heapwise-<version>-win32.zip; in mingw64-release, -win64.zip).
+# Name, version, summary and web address come from project().
 set(CPACK_PACKAGE_VENDOR "The Heapwise developers")
 set(CPACK_PACKAGE_CONTACT "${HEAPWISE_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_PACKAGE_FILE_NAME heapwise-${PROJECT_VERSION}-win32)
+    # The 32-bit program runs on every Windows; the 64-bit one where 32-bit
+    # support is removed.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(HEAPWISE_WINDOWS_BITS 64)
+        set(HEAPWISE_WINDOWS_RUNS_ON "64-bit Windows, also where 32-bit programs cannot run")
+    else()
+        set(HEAPWISE_WINDOWS_BITS 32)
+        set(HEAPWISE_WINDOWS_RUNS_ON "32-bit and 64-bit Windows")
+    endif()
+    set(CPACK_PACKAGE_FILE_NAME heapwise-${PROJECT_VERSION}-win${HEAPWISE_WINDOWS_BITS})
     # Texts for Notepad, with Windows line ends.
     configure_file(resources/windows-readme.txt ${HEAPWISE_GENERATED_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
     configure_file(LICENSE ${HEAPWISE_GENERATED_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building (and, with --tests, testing) Heapwise needs on Debian
 # or Ubuntu, only where it is missing. Uses sudo when not run as root.
-# The tests also cross-build the Windows program and run it under Wine, which
-# needs the i386 architecture. Packages named after the options are installed
-# too (the checks by eye name theirs).
+# The tests also cross-build the Windows program for 32 and 64 bits and run
+# it under Wine; 32-bit Wine needs the i386 architecture (and a kernel that
+# runs 32-bit programs, which the tests check). Packages named after the
+# options are installed too (the checks by eye name theirs).
 #   tools/install-deps.sh [--tests] [PACKAGE...]
 set -euo pipefail
 
@@ -17,7 +18,8 @@ if $tests; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
                xvfb xauth x11-utils xdotool openbox desktop-file-utils appstream librsvg2-bin
                dpkg-dev lintian man-db
-               g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine)
+               g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
+               binutils-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine)
 fi
 
 as_root=()

@@ -4,9 +4,10 @@
 # threaded tests under ThreadSanitizer. Warnings are errors in all three.
 # Then the desktop files, the metainfo and the manual page are validated and
 # the installed layout is checked; the Debian package is made and checked by
-# lintian; the terminal program is built without Qt and run; the Windows build
-# with MinGW-w64 runs its tests under Wine, and its release zip is made and
-# looked into.
+# lintian; the terminal program is built without Qt and run; the Windows
+# programs, 32-bit and 64-bit, are cross-built with MinGW-w64, their tests run
+# under Wine where it can start, and their release zips are made and looked
+# into.
 # Last, each fuzz target runs for a bounded time (HEAPWISE_FUZZ_SECONDS, 60
 # each; 0 skips the stage).
 set -euo pipefail
@@ -69,28 +70,76 @@ actual=$(DISPLAY=:0 "$terminal_only/heapwise" docs 2>"$staged/stderr")
     { echo "terminal-only build said: $(cat "$staged/stderr")" >&2; exit 1; }
 echo "terminal-only build: counts in the terminal"
 
-echo "=== mingw ==="
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j "$jobs"
-ctest --preset mingw -j "$jobs"
+# The Windows program is cross-built for 32 bits (the one shipped for every
+# Windows) and 64 bits. The 64-bit suite runs under wine64 on every machine;
+# the 32-bit one where the kernel runs 32-bit programs, which some kernels
+# refuse ("Exec format error"): 32-bit Wine's own loader, a 32-bit program,
+# is asked. Both programs and their zips are built and checked everywhere.
+wine32=/usr/lib/wine/wine
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+if "$wine32" --version >/dev/null 2>"$staged/wine32.log"; then
+    runs32=true why32="this machine runs 32-bit programs"
+else
+    runs32=false why32="32-bit Wine cannot start here ($(head -n1 "$staged/wine32.log" | sed 's/.*: //'))"
+fi
+if "$wine64" --version >/dev/null 2>"$staged/wine64.log"; then
+    runs64=true
+else
+    runs64=false
+fi
+if ! $runs32 && ! $runs64; then
+    echo "Neither Wine can start: the 32-bit one says '$(head -n1 "$staged/wine32.log")'," \
+        "the 64-bit one '$(head -n1 "$staged/wine64.log")'. The Windows tests need wine64 (package wine64)" \
+        "or, where the kernel runs 32-bit programs, wine32:i386." >&2
+    exit 1
+fi
+if $runs32 && $runs64; then
+    echo "Windows tests: the 64-bit suite under wine64 and the 32-bit suite under Wine: $why32"
+elif $runs64; then
+    echo "Windows tests: the 64-bit suite under wine64 only: $why32"
+else
+    echo "Windows tests: the 32-bit suite only: wine64 cannot start here ($(head -n1 "$staged/wine64.log"))"
+fi
 
-echo "=== Windows download ==="
-cmake --preset mingw-release >/dev/null
-cmake --build --preset mingw-release -j "$jobs"
-rm -f build/mingw-release/heapwise-*-win32.zip
-(cd build/mingw-release && cpack -G ZIP >/dev/null)
-zip=$(realpath build/mingw-release/heapwise-*-win32.zip)
-mkdir "$staged/zip"
-(cd "$staged/zip" && cmake -E tar xf "$zip")
-folder=heapwise-$(build/dev/heapwise --version | cut -d' ' -f2)-win32
-contents=$(cd "$staged/zip" && find . -type f | sort | tr '\n' ' ')
-[[ $contents == "./$folder/LICENSE.txt ./$folder/README.txt ./$folder/THIRD-PARTY.txt ./$folder/heapwise.exe " ]] ||
-    { echo "the zip holds: $contents" >&2; exit 1; }
-sh tests/win32/program_file.sh "$staged/zip/$folder/heapwise.exe" i686-w64-mingw32-objdump
-for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
-    file "$staged/zip/$folder/$text" | grep -q 'CRLF line terminators' || { echo "$text has no Windows line ends" >&2; exit 1; }
-done
-echo "Windows download: $(basename "$zip")"
+# windows_build PRESET BITS RUNS: builds the preset, runs its tests (only the
+# check of the program file where its Wine cannot start), and makes and
+# checks the release zip.
+windows_build() {
+    local preset=$1 bits=$2 runs=$3
+    echo "=== $preset ==="
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    if $runs; then
+        ctest --preset "$preset" -j "$jobs"
+    else
+        ctest --preset "$preset" -L program
+    fi
+
+    echo "=== Windows download, $bits-bit ==="
+    local build=build/$preset-release
+    cmake --preset "$preset-release" >/dev/null
+    cmake --build --preset "$preset-release" -j "$jobs"
+    rm -f "$build"/heapwise-*-win"$bits".zip
+    (cd "$build" && cpack -G ZIP >/dev/null)
+    local zip folder contents unpacked=$staged/zip$bits
+    zip=$(realpath "$build"/heapwise-*-win"$bits".zip)
+    mkdir "$unpacked"
+    (cd "$unpacked" && cmake -E tar xf "$zip")
+    folder=heapwise-$(build/dev/heapwise --version | cut -d' ' -f2)-win$bits
+    contents=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
+    [[ $contents == "./$folder/LICENSE.txt ./$folder/README.txt ./$folder/THIRD-PARTY.txt ./$folder/heapwise.exe " ]] ||
+        { echo "the zip holds: $contents" >&2; return 1; }
+    local objdump
+    objdump=$(grep -m1 '^CMAKE_OBJDUMP:' "$build/CMakeCache.txt" | cut -d= -f2)
+    sh tests/win32/program_file.sh "$unpacked/$folder/heapwise.exe" "$objdump" "$bits"
+    for text in README.txt LICENSE.txt THIRD-PARTY.txt; do
+        file "$unpacked/$folder/$text" | grep -q 'CRLF line terminators' ||
+            { echo "$text has no Windows line ends" >&2; return 1; }
+    done
+    echo "Windows download: $(basename "$zip")"
+}
+windows_build mingw 32 "$runs32"
+windows_build mingw64 64 "$runs64"
 
 fuzz_seconds=${HEAPWISE_FUZZ_SECONDS:-60}
 if (( fuzz_seconds > 0 )); then

@@ -4,8 +4,8 @@
 # it Wine's own fonts, and starts a virtual X display of WINE_GUI_SCREEN
 # (default 1024x768x24) as DISPLAY. On exit, stops Wine and the display after
 # calling wine_gui_cleanup when the caller defines it.
-export WINEPREFIX=${HEAPWISE_GUI_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-gui}
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+export WINEPREFIX=${HEAPWISE_GUI_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/$wine_prefix_name-gui}
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 8>"$WINEPREFIX.run-lock"
 flock 8

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the project's own prefix (made on first
-# use), quietly, with its exit code. Used by CTest for the cross-built tests.
+# Runs a Windows program under Wine (of HEAPWISE_WINE_ARCH, tools/wine-env.sh)
+# in the project's own prefix for it (made on first use), quietly, with its
+# exit code. Used by CTest for the cross-built tests.
 set -euo pipefail
-export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine}
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/$wine_prefix_name}
 mkdir -p "$(dirname "$WINEPREFIX")"
 # Tests start in parallel: only the first one makes the prefix.
 exec 9>"$WINEPREFIX.lock"
@@ -11,4 +12,4 @@ flock 9
 wine_make_prefix
 flock -u 9
 exec 9>&-
-exec wine "$@"
+exec "$wine_loader" "$@"

@@ -709,7 +709,8 @@ TEST(Program, StartedWithPathsShowsTheirCountsAndQuitsWithZero)
         return found.window != nullptr;
     }));
     if (found.window != nullptr) {
-        EXPECT_TRUE(settles_on(found.window, expected)) << testing::PrintToString(shown(found.window));
+        EXPECT_TRUE(settles_on(found.window, expected))
+            << testing::PrintToString(shown(found.window)) << " instead of " << testing::PrintToString(expected);
         PostMessageA(found.window, WM_CLOSE, 0, 0);
     }
     EXPECT_EQ(WaitForSingleObject(process.hProcess, wait_limit_ms), WAIT_OBJECT_0);
