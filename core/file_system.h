@@ -35,8 +35,18 @@ struct ItemAttributes {
 // buffer bounds how deep a walk can go.
 constexpr uint32_t max_folder_level = path_capacity / 2 + 1;
 
-// The one separator the walk appends and counts: `\` on Windows, `/` elsewhere.
+// The one separator the walk appends: `\` on Windows, `/` elsewhere.
 extern const char path_separator;
+
+// Whether `c` separates a path's names where the walk counts depth and looks
+// for a separator at the end: Windows takes `/` as well as `\`.
+bool is_path_separator(char c);
+
+// The length of `n` bytes of a path in the unit the platform's own limits
+// count, which Max Path reports: bytes on Linux; UTF-16 code units on
+// Windows (260, or 32,767 with "\\?\"), where every path is UTF-8 inside the
+// program.
+uint32_t path_length(const char* text, uint32_t n);
 
 // The platform's error number for a path that would not fit the path buffer.
 extern const int path_too_long_error;

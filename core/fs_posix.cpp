@@ -28,6 +28,16 @@
 const char path_separator = '/';
 const int path_too_long_error = ENAMETOOLONG;
 
+bool is_path_separator(char c)
+{
+    return c == '/';
+}
+
+uint32_t path_length(const char*, uint32_t n)
+{
+    return n;
+}
+
 namespace {
 
 // Large enough that most folders are read in one call. Only the part a

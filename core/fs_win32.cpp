@@ -5,6 +5,11 @@
 // to UTF-8, in fixed buffers. Nothing is allocated per entry or per folder: a
 // walker's level takes its memory the first time the walker reaches it.
 //
+// The top-level item is resolved by the rules for a path a user types; what
+// the walk appends below it reaches the system exactly as it was listed, so
+// names that end in a dot or a space (from Linux shares, archives, WSL) are
+// counted as themselves, not as the name without them.
+//
 // The system's own R, H and S bits are counted as they are. Below the
 // top-level item a folder that is a link (a name-surrogate reparse point:
 // symbolic link, junction) is counted but not descended; other folder
@@ -19,6 +24,22 @@
 
 const char path_separator = '\\';
 const int path_too_long_error = ERROR_FILENAME_EXCED_RANGE;
+
+bool is_path_separator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+uint32_t path_length(const char* text, uint32_t n)
+{
+    uint32_t units = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) != 0x80) ++units;  // a character starts here
+        if (byte >= 0xF0) ++units;           // past the first plane: a surrogate pair
+    }
+    return units;
+}
 
 namespace {
 
@@ -39,8 +60,19 @@ struct ListingLevel {
 
 }  // namespace
 
+// Room for a resolved path: the current folder in front of a relative one,
+// "\\?\UNC\" in front of a share, and the path buffer's 4,095 UTF-8 bytes
+// (at most as many UTF-16 units).
+constexpr size_t wide_path_capacity = 8 + MAX_PATH + path_capacity;
+
 struct FolderListings {
     ListingLevel* levels[max_folder_level + 1];  // taken on first use
+    // The top-level folder being walked, with its separator, resolved once in
+    // the "\\?\" form, which takes what follows it verbatim; and how many
+    // bytes of the walk's paths it stands for. 0 bytes until a walk opens one.
+    uint32_t top_bytes;
+    uint32_t top_units;
+    wchar_t top[wide_path_capacity];
 };
 
 namespace {
@@ -53,12 +85,10 @@ int last_error()
     return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
 }
 
-// A path as the wide calls take it. The path buffer's 4,095 UTF-8 bytes are
-// at most 4,095 UTF-16 units; resolved, a relative path grows by the current
-// folder, and "\\?\UNC\" may come in front.
+// A path as the wide calls take it.
 struct WidePath {
     wchar_t given[path_capacity];
-    wchar_t full[8 + MAX_PATH + path_capacity];
+    wchar_t full[wide_path_capacity];
 };
 
 bool starts_with(const wchar_t* text, const wchar_t* start)
@@ -69,8 +99,9 @@ bool starts_with(const wchar_t* text, const wchar_t* start)
 // `path` in the form the wide calls take, in `wide`; null with *error set
 // when it cannot be formed.
 //
-// Short absolute paths ("C:\...", "\\server\share\...") are passed as given:
-// the system resolves them itself, at no cost here. Any other path, long or
+// Short absolute paths ("C:\...", "\\server\share\...") are passed as given,
+// unless `prefixed` asks for the "\\?\" form: the system resolves them
+// itself, at no cost here. Any other path, long or
 // relative (a short one may resolve past MAX_PATH with the current folder in
 // front), is first resolved with GetFullPathNameW, the resolution the system
 // applies to every path without a prefix ("." and ".." removed, "/" made "\",
@@ -79,7 +110,7 @@ bool starts_with(const wchar_t* text, const wchar_t* start)
 // must be absolute and already resolved. Resolving first keeps what a long
 // path names the same as what it would name if it were short. Paths the user
 // gave in the "\\?\" or "\\.\" form are left as they are.
-const wchar_t* to_wide(const char* path, WidePath& wide, int* error)
+const wchar_t* to_wide(const char* path, WidePath& wide, int* error, bool prefixed)
 {
     const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.given, path_capacity);
     if (units == 0) {
@@ -90,7 +121,7 @@ const wchar_t* to_wide(const char* path, WidePath& wide, int* error)
     if (starts_with(given, L"\\\\?\\") || starts_with(given, L"\\\\.\\")) return given;
     const bool absolute = (given[0] != L'\0' && given[1] == L':' && given[2] == L'\\') ||
                           (given[0] == L'\\' && given[1] == L'\\');
-    if (absolute && units <= MAX_PATH) return given;
+    if (absolute && units <= MAX_PATH && !prefixed) return given;
 
     constexpr DWORD room = sizeof wide.full / sizeof wide.full[0] - 8;
     wchar_t* const resolved = wide.full + 8;
@@ -112,13 +143,24 @@ const wchar_t* to_wide(const char* path, WidePath& wide, int* error)
     return start;
 }
 
-// What a query reports, and the attributes as the system gave them.
-int query(const char* path, ItemAttributes* out, DWORD* system_attributes)
+// The path of an entry below the top-level folder of `listings`, in `wide`:
+// the folder as resolved and the rest of `path` as it is.
+const wchar_t* below_top(const FolderListings& listings, const char* path, WidePath& wide, int* error)
 {
-    WidePath wide;
-    int error = 0;
-    const wchar_t* wide_path = to_wide(path, wide, &error);
-    if (wide_path == nullptr) return error;
+    wmemcpy(wide.full, listings.top, listings.top_units);
+    const int room = static_cast<int>(wide_path_capacity - listings.top_units);
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path + listings.top_bytes, -1,
+                            wide.full + listings.top_units, room) == 0) {
+        *error = GetLastError() == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE : last_error();
+        return nullptr;
+    }
+    return wide.full;
+}
+
+// What a query of `wide_path` reports, and the attributes as the system gave
+// them.
+int query(const wchar_t* wide_path, ItemAttributes* out, DWORD* system_attributes)
+{
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(wide_path, GetFileExInfoStandard, &data)) return last_error();
     out->attributes = data.dwFileAttributes &
@@ -192,10 +234,13 @@ void free_folder_listings(FolderListings* listings)
 
 int query_item(const char* path, ItemAttributes* out)
 {
-    DWORD system_attributes;
-    const int error = query(path, out, &system_attributes);
     out->name = path;
-    return error;
+    WidePath wide;
+    int error = 0;
+    const wchar_t* wide_path = to_wide(path, wide, &error, false);
+    if (wide_path == nullptr) return error;
+    DWORD system_attributes;
+    return query(wide_path, out, &system_attributes);
 }
 
 // The listing record of the entry is still at hand: whether it is a link is
@@ -203,8 +248,12 @@ int query_item(const char* path, ItemAttributes* out)
 int query_entry(FolderListings* listings, uint32_t level, const char* path, const char* name,
                 ItemAttributes* out)
 {
+    WidePath wide;
+    int error = 0;
+    const wchar_t* wide_path = below_top(*listings, path, wide, &error);
+    if (wide_path == nullptr) return error;
     DWORD system_attributes;
-    const int error = query(path, out, &system_attributes);
+    error = query(wide_path, out, &system_attributes);
     if (error != 0) return error;
     out->name = name;
     out->link = is_link(*listings->levels[level], system_attributes);
@@ -228,12 +277,26 @@ ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAt
         return ListingStart::failed;
     }
     ListingLevel& listing = *level_listing;
+    WidePath wide;
+    int failure = 0;
+    if (level == 1) {
+        // The top-level folder and its separator, resolved once for its walk.
+        const char kept = path[name_slot];
+        path[name_slot] = '\0';
+        const wchar_t* top = to_wide(path, wide, &failure, true);
+        path[name_slot] = kept;
+        if (top == nullptr) {
+            *error = failure;
+            return ListingStart::failed;
+        }
+        listings->top_units = static_cast<uint32_t>(wcslen(top));
+        wmemcpy(listings->top, top, listings->top_units);
+        listings->top_bytes = name_slot;
+    }
     const char saved[2] = {path[name_slot], path[name_slot + 1]};
     path[name_slot] = '*';
     path[name_slot + 1] = '\0';
-    WidePath wide;
-    int failure = 0;
-    const wchar_t* pattern = to_wide(path, wide, &failure);
+    const wchar_t* pattern = below_top(*listings, path, wide, &failure);
     path[name_slot] = saved[0];
     path[name_slot + 1] = saved[1];
     // Not every system fills in the tag (Wine leaves it as it was): clear it
@@ -284,11 +347,14 @@ int close_listing(FolderListings* listings, uint32_t level)
     return listing.error;
 }
 
-// The search handle and its first entry, not yet handed out, travel; links
-// are settled before a folder is opened, so nothing of the levels above is
-// needed.
+// The search handle and its first entry, not yet handed out, travel, with the
+// top-level folder the paths below it are built on; links are settled before
+// a folder is opened, so nothing of the levels above is needed.
 void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 {
+    to->top_bytes = from->top_bytes;
+    to->top_units = from->top_units;
+    wmemcpy(to->top, from->top, from->top_units);
     ListingLevel* const given = from->levels[level];
     ListingLevel* const listing = listing_at(to, level);
     if (listing == nullptr) {

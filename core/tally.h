@@ -21,8 +21,8 @@ struct Tally {
     uint64_t total_bytes;
     uint32_t max_rel_depth;  // a dropped folder is level 1
     uint32_t max_abs_depth;  // relative level plus base_depth
-    uint32_t max_rel_path;   // path length minus base_len
-    uint32_t max_abs_path;   // whole path, in bytes
+    uint32_t max_rel_path;   // path length minus the top-level item's
+    uint32_t max_abs_path;   // whole path, in path_length's unit
 };
 
 // Capacity of a walker's path buffer, terminator included.
@@ -32,7 +32,8 @@ constexpr uint32_t path_capacity = 4096;
 // in place, and what relates it to the top-level item it came from.
 struct ScanCursor {
     char path[path_capacity];
-    uint32_t base_len;    // length of the top-level item's path
+    uint32_t base_len;    // length of the top-level item's path, in bytes
+    uint32_t base_units;  // the same in path_length's unit (core/file_system.h)
     uint32_t base_depth;  // separators in the top-level item's path
     uint32_t depth;       // level of the folder being walked; 0 outside any
 };

@@ -31,6 +31,17 @@ struct WorkerStart {
     void* argument;
 };
 
+// A 32-bit program on 64-bit Windows is shown SysWOW64 where it names
+// C:\Windows\System32: a walk of C:\Windows would count SysWOW64 twice and
+// System32 never. Every thread that walks sees the folders as they are; the
+// redirection is the thread's own, so the rest of the program keeps it.
+void see_folders_as_they_are()
+{
+    BOOL wow64 = FALSE;
+    PVOID redirection = nullptr;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) Wow64DisableWow64FsRedirection(&redirection);
+}
+
 BOOL CALLBACK initialise_scan_lock(PINIT_ONCE, PVOID, PVOID*)
 {
     InitializeCriticalSection(&scan_lock.section);
@@ -49,6 +60,7 @@ DWORD WINAPI run_worker(LPVOID raw)
 {
     const WorkerStart start = *static_cast<WorkerStart*>(raw);
     delete static_cast<WorkerStart*>(raw);
+    see_folders_as_they_are();
     const unsigned result = start.body(start.argument);
     worker_ended();
     return result;
@@ -84,6 +96,7 @@ DWORD WINAPI run_walker(LPVOID raw)
 {
     const WorkerStart start = *static_cast<WorkerStart*>(raw);
     delete static_cast<WorkerStart*>(raw);
+    see_folders_as_they_are();
     return start.body(start.argument);
 }
 

@@ -90,12 +90,13 @@ uint32_t enter_folder(Walker* walker, const ItemAttributes& folder, uint32_t* fo
     raise(share.max_rel_depth, depth);
     raise(share.max_abs_depth, depth + cursor.base_depth);
     uint32_t len = static_cast<uint32_t>(strlen(path));
-    raise(share.max_abs_path, len);
-    raise(share.max_rel_path, len - cursor.base_len);
+    const uint32_t units = path_length(path, len);
+    raise(share.max_abs_path, units);
+    raise(share.max_rel_path, units - cursor.base_units);
 
     // Without room for a separator nothing below the folder could be named:
     // it is counted, not listed.
-    const bool needs_separator = len > 0 && path[len - 1] != path_separator;
+    const bool needs_separator = len > 0 && !is_path_separator(path[len - 1]);
     if (len + needs_separator + 1 > path_capacity) {
         report_failure(ScanFailure::cannot_list, path, len, nullptr, path_too_long_error);
         --cursor.depth;
@@ -128,13 +129,14 @@ void scan_item(Walker* walker)
     char* const path = cursor.path;
     const uint32_t len = static_cast<uint32_t>(strlen(path));
     uint32_t separators = 0;
-    for (uint32_t i = 0; i < len; ++i) separators += path[i] == path_separator;
+    for (uint32_t i = 0; i < len; ++i) separators += is_path_separator(path[i]);
     cursor.base_len = len;
+    cursor.base_units = path_length(path, len);
     cursor.base_depth = separators;
 
     // Before the query: an item that cannot be read still counts towards the
     // longest path.
-    raise(walker->share.max_abs_path, len);
+    raise(walker->share.max_abs_path, cursor.base_units);
 
     ItemAttributes item;
     const int error = query_item(path, &item);
@@ -167,6 +169,7 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
     // The record of the entry being looked at, kept by the walker rather than
     // in every level's frame: a folder's record is used up by opening it.
     ItemAttributes& entry = walker->entry;
+    const uint32_t slot_units = path_length(path, name_slot);
 
     uint32_t name_len = 0;
     while (const char* name = next_entry(walker->listings, depth, &name_len)) {
@@ -190,9 +193,9 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
             const uint32_t sub_slot = enter_folder(walker, entry, &sub_len);
             if (sub_slot != 0) list_folder(walker, sub_len, sub_slot);
         } else {
-            const uint32_t full = name_slot + name_len;
+            const uint32_t full = slot_units + path_length(name_at, name_len);
             raise(walker->share.max_abs_path, full);
-            raise(walker->share.max_rel_path, full - cursor.base_len);
+            raise(walker->share.max_rel_path, full - cursor.base_units);
             count_file(walker->share, entry.attributes, entry.size);
             // A folder of many files shows its counts as they grow.
             if ((walker->share.file_count & 1023) == 0) publish_share(walker);

@@ -195,6 +195,7 @@ bool hand_off_folder(Walker* giver, uint32_t folder_len, uint32_t name_slot)
     ScanCursor& to = taker.walker.cursor;
     memcpy(to.path, from.path, name_slot + 1);
     to.base_len = from.base_len;
+    to.base_units = from.base_units;
     to.base_depth = from.base_depth;
     to.depth = from.depth;
     hand_over_listing(giver->listings, taker.walker.listings, from.depth);

@@ -12,7 +12,10 @@ INT_PTR CALLBACK about_window_proc(HWND window, UINT message, WPARAM wParam, LPA
 {
     switch (message) {
     case WM_INITDIALOG:
-        return TRUE;
+        // The dialog manager would start on the first button, the address,
+        // and Enter would open the browser: Enter closes the box instead.
+        SetFocus(GetDlgItem(window, IDOK));
+        return FALSE;
     case WM_CLOSE:
         PostMessageA(window, WM_COMMAND, IDOK, 0);
         return TRUE;

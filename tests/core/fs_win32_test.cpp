@@ -1,7 +1,8 @@
 // The Windows file-system layer and drop handle on real folders: the system's
 // attribute bits, sizes past 4 GiB, links to folders counted but not entered,
-// names the attribute query refuses, paths past MAX_PATH and names outside
-// the code page, and drops built as the shell builds them.
+// names the attribute query refuses, names ending in dots and spaces, paths
+// past MAX_PATH and names outside the code page, and drops built as the shell
+// builds them.
 //
 // Links, unholdable names, missing write bits and names of 255 bytes are made
 // on the host side before the test (fs_win32_unix_tree.sh; HEAPWISE_UNIX_TREE
@@ -12,6 +13,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -186,11 +188,13 @@ TEST_F(FileSystemTest, TopLevelLinkToAFolderIsFollowed)
     EXPECT_EQ(tally.total_bytes, 3u);
 }
 
-// Names with characters Windows reserves, or ending in a dot or a space,
-// are listed but refused by the attribute query: skipped and reported,
-// while the rest of the folder is counted, a name no code page but UTF-8
-// holds included, whatever this program's code page.
-TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
+// Names with characters Windows reserves are listed but refused by the
+// attribute query: skipped and reported, while the rest of the folder is
+// counted, a name no code page but UTF-8 holds included. Names that end in a
+// dot or a space are counted as themselves ("a." is not "a"): the host-made
+// tree of them counts as the host counts it, Max Path in UTF-16 units, and
+// named with "/" for separators it counts the same, depths included.
+TEST_F(FileSystemTest, NamesAreCountedAsTheyAreUnlessWindowsCannotHoldThem)
 {
     const std::string top = unix_tree("names\\top");
     if (top.empty()) GTEST_SKIP() << "the host-made tree is not there (run through CTest)";
@@ -207,8 +211,27 @@ TEST_F(FileSystemTest, NamesWindowsCannotHoldAreSkipped)
     }
     EXPECT_NE(std::find(skipped.begin(), skipped.end(), "question?"), skipped.end())
         << testing::PrintToString(skipped);
-    EXPECT_NE(std::find(skipped.begin(), skipped.end(), "ends with dot."), skipped.end())
-        << testing::PrintToString(skipped);
+
+    const std::string dots = unix_tree("dots\\top");
+    uint32_t files = 0, folders = 0, bytes = 0, longest = 0;
+    FILE* expected = std::fopen((dots + "\\..\\expected").c_str(), "r");
+    ASSERT_NE(expected, nullptr);
+    ASSERT_EQ(std::fscanf(expected, "%u %u %u %u", &files, &folders, &bytes, &longest), 4);
+    std::fclose(expected);
+    const Tally as_the_host_counts = {.file_count = files, .folder_count = folders, .total_bytes = bytes,
+                                      .max_rel_depth = 2, .max_abs_depth = 2 + separators_in(dots),
+                                      .max_rel_path = longest, .max_abs_path = length(dots) + longest};
+    reset_tally();
+    recorded_failures.clear();
+    scan_path(dots);
+    EXPECT_EQ(describe(tally), describe(as_the_host_counts));
+    EXPECT_TRUE(recorded_failures.empty()) << recorded_failures.front().path;
+
+    std::string slashed = dots;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    reset_tally();
+    scan_path(slashed);
+    EXPECT_EQ(describe(tally), describe(as_the_host_counts));
 }
 
 // Past the 260 characters of the ANSI calls, and a name of 85 CJK characters

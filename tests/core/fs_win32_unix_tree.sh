@@ -1,8 +1,9 @@
 #!/bin/sh
 # Makes, on the host side, what a Windows program under Wine cannot make for
 # itself: symbolic links (to folders, to a file, to each other, to nowhere),
-# names Windows cannot hold, files whose write bits are gone, and a tree of
-# long paths the same here as under Wine, for the Linux program to count too.
+# names Windows cannot hold or would take for others, files whose write bits
+# are gone, and a tree of long paths the same here as under Wine, for the
+# Linux program to count too.
 set -eu
 root=$1
 if [ -e "$root" ]; then chmod -R u+w "$root" 2>/dev/null || true; rm -rf "$root"; fi
@@ -17,9 +18,27 @@ ln -s /nonexistent/heapwise "$root/links/top/dangling"
 
 printf x >"$root/names/top/fine"
 # The last one has a character no code page but UTF-8 holds.
-for name in 'question?' 'back\slash' 'ends with dot.' 'ends with space ' 'less<than' 'pipe|d' 'smile😀'; do
+for name in 'question?' 'back\slash' 'less<than' 'pipe|d' 'smile😀'; do
     printf yy >"$root/names/top/$name"
 done
+
+# Names that end in a dot or a space, as Linux and macOS shares, archives and
+# WSL have them, beside the names without ("a." is not "a"), and names outside
+# ASCII, one beyond the first plane. Beside the tree, what the host counts in
+# it: files, folders, bytes and the longest path below it in UTF-16 units.
+dots=$root/dots/top
+mkdir -p "$dots/a" "$dots/a." "$dots/d " "$dots/ééé"
+printf 12 >"$dots/a/f2"
+printf 1 >"$dots/a./f1"
+printf 123 >"$dots/b."
+printf 1234 >"$dots/c "
+printf 12345 >"$dots/d /g"
+printf 123456 >"$dots/ééé/ü😀"
+longest=$(cd "$dots" && find . -mindepth 1 | while IFS= read -r path; do
+    printf '%s' "${path#.}" | iconv -f UTF-8 -t UTF-16LE | wc -c
+done | sort -n | tail -n 1)
+echo "$(find "$dots" -type f | wc -l) $(find "$dots" -type d | wc -l)" \
+    "$(find "$dots" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }') $((longest / 2))" >"$root/dots/expected"
 
 printf 1234 >"$root/modes/top/locked/inside"
 printf 12 >"$root/modes/top/no_write"

@@ -58,7 +58,7 @@ std::string shortened(const std::string& rel)
 {
     char out[56];
     std::memset(out, '#', sizeof out);
-    shorten_status_text(out, rel.data(), length(rel));
+    shorten_status_text(out, rel.data(), static_cast<uint32_t>(rel.size()));
     EXPECT_NE(std::memchr(out, '\0', sizeof out), nullptr);
     return out;
 }

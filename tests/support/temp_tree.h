@@ -47,11 +47,9 @@ struct Tally;
 // Every field of a Tally as one line, so a mismatch shows the whole picture.
 std::string describe(const Tally& tally);
 
-// A text's length as the Tally counts it.
-inline uint32_t length(const std::string& text)
-{
-    return static_cast<uint32_t>(text.size());
-}
+// A path's length as Max Path counts it, measured by the system: bytes on
+// Linux, UTF-16 code units on Windows.
+uint32_t length(const std::string& text);
 
 // Whether paths of about 4 KB can be made and read here. Not under Wine,
 // where the temporary folder lies deeper on the host than it shows, and the

@@ -114,6 +114,11 @@ void TempTree::chmod(const std::string& relative, mode_t mode)
     if (::chmod(path(relative).c_str(), mode) != 0) ADD_FAILURE() << "chmod " << relative << ": " << strerror(errno);
 }
 
+uint32_t length(const std::string& text)
+{
+    return static_cast<uint32_t>(text.size());
+}
+
 bool long_paths_reachable()
 {
     return true;

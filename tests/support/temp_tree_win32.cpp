@@ -156,6 +156,12 @@ void TempTree::chmod(const std::string& relative, mode_t mode)
         ADD_FAILURE() << "SetFileAttributesW " << relative << ": " << error_text(GetLastError());
 }
 
+uint32_t length(const std::string& text)
+{
+    return static_cast<uint32_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0));
+}
+
 bool long_paths_reachable()
 {
     return false;

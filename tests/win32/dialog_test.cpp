@@ -194,12 +194,19 @@ bool topmost(HWND window)
 
 // Presses a key on the control that has the focus in `dialog`'s thread, as
 // the keyboard would.
-void press_key(HWND dialog, WPARAM key)
+// The control that has the keyboard focus in `dialog`'s thread, or null.
+HWND focus_of(HWND dialog)
 {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-    const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+    return info.hwndFocus;
+}
+
+void press_key(HWND dialog, WPARAM key)
+{
+    const HWND focus = focus_of(dialog);
+    const HWND target = focus != nullptr ? focus : dialog;
     PostMessageA(target, WM_KEYDOWN, key, 1);
     PostMessageA(target, WM_KEYUP, key, 0xC0000001);
 }
@@ -572,8 +579,16 @@ TEST(AboutBox, AddressButtonOpensThePageShownAndStaysOpen)
     ASSERT_NE(original, nullptr) << "the program does not import ShellExecuteA";
     shell_calls.clear();
     run_with_driver(program_line, [](HWND dialog) {
+        // It opens with the focus on OK: Enter closes it, and opens nothing.
         click(dialog, IDC_ABOUT_BUTTON);
-        const HWND about = find_about_box(dialog);
+        HWND about = find_about_box(dialog);
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(focus_of(about), GetDlgItem(about, IDOK));
+        press_key(about, VK_RETURN);
+        EXPECT_TRUE(window_gone(about));
+
+        click(dialog, IDC_ABOUT_BUTTON);
+        about = find_about_box(dialog);
         ASSERT_NE(about, nullptr);
         for (int press = 0; press < 2; ++press) {
             SendMessageA(about, WM_COMMAND, IDC_ADDRESS_BUTTON, 0);
