@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
-"""Draws the program's Windows icon, resources/icons/heapwise.ico, from the
-rectangles of resources/icons/heapwise-16-colour.svg: 32x32 and 16x16 pixels,
-16 colours (4 bits per pixel) from the standard palette, the rest transparent. The output
-depends only on the drawing, so running it again gives the same file."""
+"""Draws the program's Windows icon, resources/icons/heapwise.ico: from the
+rectangles of resources/icons/heapwise-16-colour.svg, 32x32 and 16x16 pixels
+of 16 colours (4 bits per pixel) from the standard palette, the rest
+transparent, for the oldest displays and the smallest places; and, from the
+desktop icon's drawing (the hicolor PNGs that tools/make-icons.sh draws from
+resources/icons/heapwise.svg), 24x24 and 48x48 pixels of 32 bits with alpha,
+and 256x256 as PNG, for high DPI and Explorer's large views. The output
+depends only on the drawings, so running it again gives the same file."""
 import struct
 import sys
 import xml.etree.ElementTree as ET
+import zlib
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 SVG = ROOT / "resources/icons/heapwise-16-colour.svg"
 ICO = ROOT / "resources/icons/heapwise.ico"
+HICOLOR = ROOT / "resources/icons/hicolor"
 
 # The 16 colours every display can show; the drawing uses only these.
 PALETTE = [
@@ -75,14 +81,83 @@ def image(size):
     return header + palette + bytes(colours) + bytes(mask)
 
 
+def hicolor_png(size):
+    return HICOLOR / f"{size}x{size}/apps/heapwise.png"
+
+
+def png_rows(path):
+    """The RGBA rows, top first, of an 8-bit RGBA PNG without interlacing, as
+    rsvg-convert writes them."""
+    data = path.read_bytes()
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+    if (depth, colour, interlace) != (8, 6, 0):
+        sys.exit(f"make-icon: {path} is not 8-bit RGBA without interlacing")
+    raw = zlib.decompress(idat)
+    stride = width * 4
+    rows, above = [], bytearray(stride)
+    for y in range(height):
+        start = y * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            left = line[i - 4] if i >= 4 else 0
+            up, up_left = above[i], (above[i - 4] if i >= 4 else 0)
+            if kind == 1:
+                line[i] = (line[i] + left) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + up) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                guess = left + up - up_left
+                nearest = min((abs(guess - left), 0, left), (abs(guess - up), 1, up),
+                              (abs(guess - up_left), 2, up_left))[2]
+                line[i] = (line[i] + nearest) & 0xFF
+        rows.append(line)
+        above = line
+    return width, rows
+
+
+def true_colour_image(size):
+    """One 32-bit image with alpha: header, BGRA rows and mask rows, bottom up;
+    the mask marks the fully transparent pixels for old readers."""
+    width, rows = png_rows(hicolor_png(size))
+    if width != size or len(rows) != size:
+        sys.exit(f"make-icon: {hicolor_png(size)} is not {size}x{size}")
+    mask_row = (size + 31) // 32 * 4
+    colours = bytearray()
+    mask = bytearray()
+    for row in reversed(rows):
+        bits = bytearray(mask_row)
+        for col in range(size):
+            r, g, b, a = row[col * 4:col * 4 + 4]
+            colours += bytes((b, g, r, a))
+            if a == 0:
+                bits[col // 8] |= 0x80 >> (col % 8)
+        mask += bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
+                         len(colours) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colours) + bytes(mask)
+
+
 def main():
-    images = [(size, image(size)) for size in (32, 16)]
+    # Size, colours in the directory (0 for more than 256), bits, data.
+    images = [(32, 16, 4, image(32)), (16, 16, 4, image(16)),
+              (48, 0, 32, true_colour_image(48)), (24, 0, 32, true_colour_image(24)),
+              (256, 0, 32, hicolor_png(256).read_bytes())]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
-    for size, data in images:
-        out += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(data), offset)
+    for size, colours, bits, data in images:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(data), offset)
         offset += len(data)
-    for _, data in images:
+    for *_, data in images:
         out += data
     ICO.write_bytes(out)
 

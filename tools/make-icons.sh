@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the PNG icons (hicolor theme sizes 16 to 256) from resources/icons/heapwise.svg,
-# the desktop icon (the Windows icon has its own drawing: tools/make-icon.py).
+# the desktop icon, then the Windows icon, which takes three of them beside its
+# own 16-colour drawing (tools/make-icon.py).
 # The results are committed; run again after changing the drawing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,3 +10,4 @@ for size in 16 22 24 32 48 64 128 256; do
     mkdir -p "$folder"
     rsvg-convert --width "$size" --height "$size" resources/icons/heapwise.svg --output "$folder/heapwise.png"
 done
+python3 tools/make-icon.py
