@@ -2,13 +2,20 @@
 # Takes the README's pictures of the Windows program: the main window after
 # counting the core's sources (docs/heapwise-win32.png) and the About box over
 # it (docs/heapwise-win32-about.png), under Wine on a virtual X display.
-# Builds the program with the mingw-release preset first.
+# Builds the 32-bit program with the mingw-release preset first; where the
+# kernel refuses 32-bit programs, HEAPWISE_WINE_ARCH=win64 takes the 64-bit
+# one (mingw64-release), which looks the same.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-cmake --preset mingw-release >/dev/null
-cmake --build --preset mingw-release >/dev/null
-program=$root/build/mingw-release/heapwise.exe
+case ${HEAPWISE_WINE_ARCH:=win32} in
+win64) preset=mingw64-release compiler=x86_64-w64-mingw32-g++-posix ;;
+*) preset=mingw-release compiler=i686-w64-mingw32-g++-posix ;;
+esac
+export HEAPWISE_WINE_ARCH
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" >/dev/null
+program=$root/build/$preset/heapwise.exe
 
 mkdir -p docs
 program_pid=
@@ -28,7 +35,7 @@ await() {
 # Wine's own desktop window draws the frames and captions; the pictures are
 # cut from it down to the windows on it.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-wine explorer /desktop=heapwise,640x400 "$program" "$(windows_path "$root/core")" &
+"$wine_loader" explorer /desktop=heapwise,640x400 "$program" "$(windows_path "$root/core")" &
 program_pid=$!
 
 desktop=
@@ -48,14 +55,14 @@ sleep 2
 capture docs/heapwise-win32.png
 
 # The About button, pressed from a small helper on the same Wine desktop.
-press=$root/build/mingw-release/press-button.exe
-i686-w64-mingw32-g++-posix -O2 -static -o "$press" tools/press-button.cpp
-wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2500
+press=$root/build/$preset/press-button.exe
+"$compiler" -O2 -static -o "$press" tools/press-button.cpp
+"$wine_loader" explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2500
 sleep 2
 capture docs/heapwise-win32-about.png
-wine explorer /desktop=heapwise,640x400 "$press" "Heapwise" 1
+"$wine_loader" explorer /desktop=heapwise,640x400 "$press" "Heapwise" 1
 sleep 1
-wine explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2502
+"$wine_loader" explorer /desktop=heapwise,640x400 "$press" "Heapwise - Drop Files to Count" 2502
 rm -f /tmp/heapwise-probe-$$.png
 wait "$program_pid" || true
 program_pid=
