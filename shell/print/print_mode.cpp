@@ -98,7 +98,7 @@ void print_texts()
     total_size_text(texts[2]);
     longest_path_text(texts[3]);
     const char* const lines[4] = {texts[0], texts[1], texts[2], texts[3]};
-    fputs(result_lines(lines).c_str(), stdout);
+    fputs(in_terminal_encoding(result_lines(lines)).c_str(), stdout);
 }
 
 void print_json()

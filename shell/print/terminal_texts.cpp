@@ -2,7 +2,12 @@
 // window program.
 #include "shell/print/terminal_texts.h"
 
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "shell/dialog_templates.h"
@@ -65,4 +70,37 @@ std::string result_lines(const char* const (&texts)[4])
         lines += '\n';
     }
     return lines;
+}
+
+std::string in_terminal_encoding(const std::string& utf8)
+{
+    const locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (user == static_cast<locale_t>(0)) return utf8;
+    const std::string target = std::string(nl_langinfo_l(CODESET, user)) + "//TRANSLIT";
+    freelocale(user);
+    if (target == "UTF-8//TRANSLIT") return utf8;
+    const iconv_t converter = iconv_open(target.c_str(), "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return utf8;
+    // No character grows when it leaves UTF-8 for an 8-bit set, and a
+    // transliteration ('?' included) is short.
+    std::string converted(utf8.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t in_left = utf8.size();
+    char* out = converted.data();
+    size_t out_left = converted.size();
+    while (in_left > 0 && iconv(converter, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
+        if (errno != EILSEQ && errno != EINVAL) break;
+        // A character the set cannot show even by likeness: '?', as for names.
+        size_t skipped = 1;
+        while (skipped < in_left && (static_cast<unsigned char>(in[skipped]) & 0xC0) == 0x80) ++skipped;
+        in += skipped;
+        in_left -= skipped;
+        if (out_left == 0) break;
+        *out++ = '?';
+        --out_left;
+    }
+    iconv(converter, nullptr, nullptr, &out, &out_left);
+    iconv_close(converter);
+    converted.resize(converted.size() - out_left);
+    return converted;
 }

@@ -26,3 +26,9 @@ void write_failure_line(ScanFailure failure, const char* path, size_t path_len, 
 // The four result texts (files, folders, size, longest path) as `heapwise
 // --print` prints them: one line each, after its label padded to a column.
 std::string result_lines(const char* const (&texts)[4]);
+
+// `utf8` in the character set of the user's LC_CTYPE locale (LC_ALL,
+// LC_CTYPE, LANG), the one the terminal shows: unchanged where that is UTF-8;
+// elsewhere (ISO-8859-1, KOI8-R...) each character in the locale's own bytes,
+// or its nearest likeness or '?' where the set has no such character.
+std::string in_terminal_encoding(const std::string& utf8);

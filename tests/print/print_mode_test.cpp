@@ -546,13 +546,15 @@ TEST_F(PrintModeTest, ProgressLineFitsTheTerminalAsItIsResized)
 }
 
 // German groups with a full stop; French with a narrow no-break space, so
-// its decimal comma is not taken for a thousands separator.
+// its decimal comma is not taken for a thousands separator; a Latin-1
+// terminal gets its own no-break space byte.
 TEST_F(PrintModeTest, LocaleSeparatorsGroupTheTotal)
 {
     tree.file("f", 1234);
     const std::pair<const char*, const char*> rows[] = {
         {"de_DE.UTF-8", "\nTotal Size:   1.234 bytes  (1,2 KB)\n"},
         {"fr_FR.UTF-8", "\nTotal Size:   1\u202F234 bytes  (1,2 KB)\n"},
+        {"fr_FR", "\nTotal Size:   1\xA0" "234 bytes  (1,2 KB)\n"},
     };
     for (const auto& [locale, line] : rows) {
         const locale_t probe = newlocale(LC_ALL_MASK, locale, static_cast<locale_t>(0));
