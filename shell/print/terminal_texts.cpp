@@ -15,12 +15,15 @@
 
 namespace {
 
-// Characters that could move the cursor, change the terminal's state or
-// reorder the text around them: C0 and C1 controls, DEL, and the
-// bidirectional embeddings, overrides and isolates.
+// Characters that could move the cursor, change the terminal's state,
+// reorder the text around them or hide in it: C0 and C1 controls, DEL, the
+// bidirectional marks, embeddings, overrides and isolates, the line and
+// paragraph separators (some terminals break the line there) and the
+// zero-width no-break space (a byte order mark).
 bool steers_the_terminal(char32_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 
 }  // namespace

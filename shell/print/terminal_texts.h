@@ -12,7 +12,8 @@
 // Writes `len` bytes of a name as a terminal may show them: valid UTF-8
 // characters as they are, but '?' for each character that could move the
 // cursor, change the terminal's state or reorder the text (C0 and C1
-// controls, DEL, bidirectional embeddings, overrides and isolates) and for
+// controls, DEL, bidirectional marks, embeddings, overrides and isolates,
+// line and paragraph separators, the byte order mark) and for
 // each byte that is not part of valid UTF-8. Stops before the first
 // character that would take the text past `columns` columns, counting two
 // for every character outside ASCII, so a cut falls between characters.

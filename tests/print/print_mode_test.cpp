@@ -286,6 +286,7 @@ TEST_F(PrintModeTest, NamesOnStandardErrorCannotSteerTheTerminal)
         {"c1 raw \x9b" "2J \x9d", "c1 raw ?2J ?"},
         {"c1 encoded \xc2\x9b" "2J \xc2\x85", "c1 encoded ?2J ?"},
         {"bidi \u202a \u202e \u2066 \u2069", "bidi ? ? ? ?"},
+        {"marks \u200e \u200f \u061c \u2028 \u2029 \ufeff", "marks ? ? ? ? ? ?"},
         {"invalid \xff \xe2\x80 \xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "invalid ? ?? ?? ??? ????"},
         {"kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600", "kept \xc3\xa9 \u65e5\u672c \u200b \u20ac \U0001f600"},
     };
