@@ -2,6 +2,7 @@
 // command-line paths started, then Qt and the main window while the walk runs.
 #include "shell/qt/start_up.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -31,11 +32,22 @@ bool is_set(const char* name)
 }
 
 // Whether an X server lets this program in, as Qt's xcb platform asks first.
+// libxcb writes a refusing server's reason ("Authorization required...")
+// straight to standard error, which is kept away from it: the program says
+// in its own line that the display cannot be opened. Only this thread runs.
 bool x11_answers()
 {
+    const int kept_error = dup(STDERR_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (kept_error >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     const bool answers = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
+    if (kept_error >= 0) {
+        dup2(kept_error, STDERR_FILENO);
+        close(kept_error);
+    }
+    if (nowhere >= 0) close(nowhere);
     return answers;
 }
 

@@ -59,6 +59,13 @@ fi
 export XDG_RUNTIME_DIR=$scratch/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
+# An X server that refuses the program (xvfb-run's server asks for the
+# cookie it wrote): the program's own line alone, then the terminal mode.
+actual=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XAUTHORITY="$scratch/no-cookie" "$program" "$scratch/tree" 2>"$scratch/err")
+[[ $actual == "$expected" ]] || fail "refused by the X server: '$actual'"
+[[ $(<"$scratch/err") == "heapwise: cannot open the display; counting in the terminal" ]] ||
+    fail "refused by the X server: '$(<"$scratch/err")'"
+
 # A window manager that follows the Extended Window Manager Hints, as a
 # desktop's does: it keeps the state of a shown window.
 command -v openbox >/dev/null || fail "openbox is missing (tools/install-deps.sh --tests)"
