@@ -13,7 +13,9 @@ if [[ ${1:-} == --tests ]]; then
     tests=true
     shift
 fi
-packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev "$@")
+# qt6-wayland: the window's platform plugin on a Wayland session without X11,
+# which --no-install-recommends would leave out.
+packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools qt6-wayland libgl-dev libxcb1-dev "$@")
 if $tests; then
     packages+=(googletest locales-all util-linux findutils gawk file clang libclang-rt-dev
                xvfb xauth x11-utils xdotool openbox desktop-file-utils appstream librsvg2-bin

@@ -9,6 +9,8 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
@@ -72,17 +74,33 @@ bool wayland_answers()
     return answers;
 }
 
+// Whether Qt has the platform plugin `name` ("xcb", "wayland", "wayland-egl"):
+// a file libq<name>... in a platforms folder of Qt's plugin paths (its own,
+// QT_PLUGIN_PATH's, QT_QPA_PLATFORM_PLUGIN_PATH). Qt aborts where the
+// platform it is to start on has none (Debian installs qt6-wayland apart).
+bool plugin_installed(const QString& name)
+{
+    QStringList folders = qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH").split(u':', Qt::SkipEmptyParts);
+    for (const QString& path : QCoreApplication::libraryPaths()) folders.append(path + QStringLiteral("/platforms"));
+    const QStringList pattern = {QStringLiteral("libq") + name + QStringLiteral("*.so")};
+    for (const QString& folder : folders)
+        if (!QDir(folder).entryList(pattern, QDir::Files).isEmpty()) return true;
+    return false;
+}
+
 // Whether a platform of a QT_QPA_PLATFORM list ("xcb;wayland", each maybe
-// followed by ":options") can start; one other than X11 and Wayland is taken
-// to.
+// followed by ":options") can start: X11 and Wayland where the server
+// answers and Qt has their plugin; another where Qt has its plugin.
 bool listed_platform_answers(const char* list)
 {
     for (const char* entry = list; *entry != '\0';) {
         const size_t len = strcspn(entry, ";");
         const size_t name_len = std::min(len, strcspn(entry, ":"));
-        const bool x11 = name_len == 3 && strncmp(entry, "xcb", 3) == 0;
-        const bool wayland = name_len >= 7 && strncmp(entry, "wayland", 7) == 0;
-        if (x11 ? x11_answers() : wayland ? wayland_answers() : name_len != 0) return true;
+        const QString name = QString::fromLocal8Bit(entry, static_cast<qsizetype>(name_len));
+        const bool x11 = name == QStringLiteral("xcb");
+        const bool wayland = name.startsWith(QStringLiteral("wayland"));
+        if (name_len != 0 && plugin_installed(name) && (x11 ? x11_answers() : !wayland || wayland_answers()))
+            return true;
         entry += len + (entry[len] == ';');
     }
     return false;
@@ -91,7 +109,7 @@ bool listed_platform_answers(const char* list)
 enum class Platform { users_choice, chosen_here, none_answers };
 
 // The platform Qt is to start on, settled before anything starts: Qt aborts
-// where none of the platforms it tries answers. The user's choice is Qt's
+// where none of the platforms it tries answers or has its plugin. The user's choice is Qt's
 // -platform option, or else QT_QPA_PLATFORM. Wayland lets no window keep
 // itself above the others, so where X11 answers too (XWayland) it is used,
 // so that On Top works, unless the user chose.
@@ -101,9 +119,9 @@ Platform choose_platform(const char* platform_option)
         return listed_platform_answers(platform_option) ? Platform::users_choice : Platform::none_answers;
     if (is_set("QT_QPA_PLATFORM"))
         return listed_platform_answers(getenv("QT_QPA_PLATFORM")) ? Platform::users_choice : Platform::none_answers;
-    if (x11_answers())
+    if (plugin_installed(QStringLiteral("xcb")) && x11_answers())
         setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
-    else if (wayland_answers())
+    else if (plugin_installed(QStringLiteral("wayland")) && wayland_answers())
         setenv("QT_QPA_PLATFORM", "wayland", 1);
     else
         return Platform::none_answers;

@@ -32,11 +32,12 @@ actual=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$scrat
 # --print never opens the display, not even one that does not exist.
 actual=$(DISPLAY=:999 "$program" --print "$scratch/tree")
 [[ $actual == "$expected" ]] || fail "--print with a display set: '$actual'"
-# A display that cannot be opened: one line says so, then the terminal mode
-# (Qt's options left out), and the window program started by itself does the
-# same.
+# A display that cannot be opened, or a platform Qt has no plugin for: one
+# line says so, then the terminal mode (Qt's options left out), and the window
+# program started by itself does the same.
 window_program=$(dirname "$program")/heapwise-window
-for display in DISPLAY=:999 WAYLAND_DISPLAY=heapwise-test-none "DISPLAY=:999 QT_QPA_PLATFORM=xcb"; do
+for display in DISPLAY=:999 WAYLAND_DISPLAY=heapwise-test-none "DISPLAY=:999 QT_QPA_PLATFORM=xcb" \
+    QT_QPA_PLATFORM=heapwise-none; do
     for start in "$program" "$window_program"; do
         status=0
         # shellcheck disable=SC2086 # $display is one or two assignments
