@@ -54,6 +54,11 @@ rm -f build/release/heapwise_*.deb
 (cd build/release && cpack -G DEB >/dev/null)
 lintian --fail-on error,warning build/release/heapwise_*.deb 2> >(grep -v 'running with root privileges' >&2)
 echo "lintian: no error or warning"
+# The release hardening, which lintian checks only among its informational tags.
+hardening=$(lintian --pedantic -I --tags hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-relro,hardening-no-pie \
+    build/release/heapwise_*.deb 2>/dev/null)
+[[ -z $hardening ]] || { echo "the release build lacks hardening: $hardening" >&2; exit 1; }
+echo "lintian: hardened (bindnow, fortify, relro, pie)"
 
 echo "=== terminal-only build ==="
 # A plain configure where Qt is missing: the terminal program alone, which
