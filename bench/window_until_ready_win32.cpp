@@ -43,7 +43,6 @@ int count_without_window(int argc, char** argv)
 {
     reset_tally();
     load_number_format();
-    init_scan_lock();
     store_argument_list(argc, argv, nullptr);
     start_argument_request();
     wait_for_workers();

@@ -165,7 +165,7 @@ uint32_t requests_waiting()
 
 unsigned run_scan_request(ScanRequest* request)
 {
-    take_scan_lock();
+    scan_lock.lock();
     waiting_requests.fetch_sub(1, std::memory_order_relaxed);
     enable_control(IDC_RESET_BUTTON, false);
     count_items(request);
@@ -174,7 +174,7 @@ unsigned run_scan_request(ScanRequest* request)
     set_control_text(IDC_STATUS_LINE, "Ready");
     refresh_summary();
     enable_control(IDC_RESET_BUTTON, true);
-    release_scan_lock();
+    scan_lock.unlock();
 
     if (request->kind == RequestKind::drop)
         delete request;

@@ -1,19 +1,16 @@
-// The lock that serialises scan requests, and the worker threads that run
-// them. One implementation per platform (threads_posix.cpp, threads_win32.cpp).
+// The lock that serialises scan requests, and the threads that run them. The
+// lock and the count of running workers are the standard library's, the same
+// on every platform (threads.cpp); starting a thread with the walk's stack
+// room is the platform's (threads_posix.cpp, threads_win32.cpp).
 #pragma once
+
+#include <mutex>
 
 // Protects the Tally, the ScanCursor and the walk's attribute record. Only
 // workers take it, each for its whole request; the window thread never does.
 // It is never destroyed while the process runs, so a worker still holding or
 // waiting for it when the window has ended is safe.
-struct ScanLock;
-extern ScanLock scan_lock;
-
-// Prepares scan_lock where the platform needs that; start-up calls it before
-// the first request. Calling it more than once is harmless.
-void init_scan_lock();
-void take_scan_lock();
-void release_scan_lock();
+extern std::mutex scan_lock;
 
 using WorkerBody = unsigned (*)(void* argument);
 
@@ -50,3 +47,11 @@ unsigned processors_available();
 // its copies of the files open when it started, so a pipe another thread
 // closes would stay open until that worker ends.
 void give_workers_own_file_tables();
+
+// The platform's part, for threads.cpp: starts `body(argument)` on a thread
+// of its own with the walk's stack room, not to be joined; false when none
+// could be started.
+bool start_detached_thread(WorkerBody body, void* argument);
+// On the thread calling it, from now on: a table of open files of its own,
+// where the platform has such tables (see give_workers_own_file_tables).
+void leave_shared_file_table();

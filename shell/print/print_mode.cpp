@@ -191,7 +191,6 @@ int run_print_mode(int argc, char** argv)
 
     reset_tally();
     load_number_format();
-    init_scan_lock();
     // This thread only waits while the worker walks.
     give_workers_own_file_tables();
     const bool show_status = isatty(STDERR_FILENO) == 1;

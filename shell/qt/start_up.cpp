@@ -19,7 +19,6 @@
 
 #include "core/requests.h"
 #include "core/tally.h"
-#include "core/threads.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt_options.h"
@@ -147,7 +146,6 @@ MainWindowWidget* start_window_program(int argc, char** argv)
 
     reset_tally();
     load_number_format();
-    init_scan_lock();
     // Qt is shown its own options, which come first, and none of the paths.
     static int qt_argc = 1 + qt_options;
     static char** qt_argv = new char*[static_cast<size_t>(qt_argc) + 1];

@@ -6,7 +6,6 @@
 
 #include "core/requests.h"
 #include "core/tally.h"
-#include "core/threads.h"
 #include "shell/win32/command_line.h"
 #include "shell/win32/main_window.h"
 #include "text/number_format.h"
@@ -64,7 +63,6 @@ int run_program(HINSTANCE instance, const char* command_line)
     split_arguments(command_line);
     reset_tally();
     load_number_format();
-    init_scan_lock();
 
     run_main_window();
 

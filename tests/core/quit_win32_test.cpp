@@ -13,7 +13,6 @@
 
 #include "core/drop.h"
 #include "core/requests.h"
-#include "core/threads.h"
 #include "core/window_port.h"
 #include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
@@ -44,7 +43,6 @@ const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nul
     first_worker_in = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     never_set = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stop_in_window = variant == 2;
-    init_scan_lock();
     store_window_port(&quiet_window);
 
     char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};

@@ -338,11 +338,11 @@ TEST_P(ArgumentListRelease, BlockIsFreedOnceByWhoeverLetsGoLast)
         release_argument_list();
     } else if (c.worker_lets_go_last) {
         // The worker waits for the lock while the shell lets go; it must still read the arguments.
-        take_scan_lock();
+        scan_lock.lock();
         ASSERT_TRUE(start_argument_request());
         release_argument_list();
         EXPECT_EQ(blocks_freed, 0);
-        release_scan_lock();
+        scan_lock.unlock();
         wait_for_workers();
         EXPECT_EQ(tally.file_count, 1u);
     } else {

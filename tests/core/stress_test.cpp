@@ -111,7 +111,6 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
     const std::string root = tree.root();
 
     set_number_format(",", ".");
-    init_scan_lock();
     reset_tally();
     store_window_port(&stress_window);
     unsigned started = 0;

@@ -117,7 +117,7 @@ TEST(DialogStress, DropsResetsAndQuitting)
         unsigned at_quit_ready = 0, at_quit_since_reset = 0;
         const int code = run_with_driver(line, [&](HWND dialog) {
             watch(dialog);
-            if (round.ending == Ending::quit_while_waiting) take_scan_lock();
+            if (round.ending == Ending::quit_while_waiting) scan_lock.lock();
             for (unsigned i = 1; i <= round.drops; ++i) {
                 drop(dialog, top);
                 if (i % round.reset_every == 0) SendMessageA(dialog, press_reset_message, 0, 0);
@@ -134,7 +134,7 @@ TEST(DialogStress, DropsResetsAndQuitting)
             EXPECT_TRUE(wait_until([dialog] { return !IsWindow(dialog); }));
             at_quit_ready = ready_total;
             at_quit_since_reset = ready_since_reset;
-            if (round.ending == Ending::quit_while_waiting) release_scan_lock();
+            if (round.ending == Ending::quit_while_waiting) scan_lock.unlock();
         });
         EXPECT_EQ(code, 0);
         ASSERT_TRUE(workers_end()) << "workers still running";

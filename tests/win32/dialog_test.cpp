@@ -511,13 +511,13 @@ TEST(MainWindow, TwoDropsWhileTheFirstWaitsGiveDoubledCounts)
     const std::string top = temp.path("twice");
     run_with_driver(program_line, [&](HWND dialog) {
         // Holding the lock keeps both requests outstanding at once.
-        take_scan_lock();
+        scan_lock.lock();
         PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
         PostMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(make_hdrop({top})), 0);
         SendMessageA(dialog, WM_NULL, 0, 0);
         // The window took both drops and stays responsive; nothing is counted yet.
         EXPECT_EQ(shown(dialog), zero_texts());
-        release_scan_lock();
+        scan_lock.unlock();
         EXPECT_TRUE(settles_on(dialog, sample_tree_texts(top, 2))) << testing::PrintToString(shown(dialog));
     });
 }
