@@ -7,13 +7,11 @@
 
 #include "core/failure_report.h"
 #include "core/file_system.h"
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"
 #include "core/walk_team.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
-#include "text/summary.h"
 
 ArgumentList argument_list;
 
@@ -102,10 +100,11 @@ void count_arguments(Walker* walker)
 }
 
 // The request's items, counted by a team of walkers into the Tally; without
-// memory for even one walker's state nothing is counted.
+// memory for even one walker's state nothing is counted. The team's running
+// counts are kept up only for a shell that shows them.
 void count_items(ScanRequest* request)
 {
-    WalkTeam* team = start_walk_team(walkers_per_request(), &tally);
+    WalkTeam* team = start_walk_team(walkers_per_request(), running_counts_shown() ? &tally : nullptr);
     if (team == nullptr) {
         if (request->kind == RequestKind::drop) release_drop(request->drop);
         return;
@@ -167,13 +166,14 @@ unsigned run_scan_request(ScanRequest* request)
 {
     scan_lock.lock();
     waiting_requests.fetch_sub(1, std::memory_order_relaxed);
-    enable_control(IDC_RESET_BUTTON, false);
+    tell_request_started();
+    // Failures met outside requests (a test's own scan) are not this request's.
+    take_failure_count();
     count_items(request);
-    // No progress of this request may land after its "Ready".
+    const uint32_t unreadable = take_failure_count();
+    // No progress of this request may land after its end.
     withdraw_progress();
-    set_control_text(IDC_STATUS_LINE, "Ready");
-    refresh_summary();
-    enable_control(IDC_RESET_BUTTON, true);
+    tell_request_finished(tally, unreadable);
     scan_lock.unlock();
 
     if (request->kind == RequestKind::drop)

@@ -44,8 +44,9 @@ uint32_t requests_waiting();
 
 struct ScanRequest;
 
-// The worker body: takes scan_lock, disables Reset, counts every item in
-// order with a team of walkers (the worker leads it) and adds their shares to
-// the Tally, shows "Ready" and the four result texts, enables Reset and
-// releases the lock. Returns 0.
+// The worker body: takes scan_lock, tells the shell the request started,
+// counts every item in order with a team of walkers (the worker leads it) and
+// adds their shares to the Tally, tells the shell it finished, with the
+// counts and how many items could not be read, and releases the lock.
+// Returns 0.
 unsigned run_scan_request(ScanRequest* request);

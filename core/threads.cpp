@@ -2,7 +2,6 @@
 #include "core/threads.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <new>
 
@@ -67,13 +66,6 @@ void wait_for_workers()
 {
     std::unique_lock<std::mutex> hold(workers.mutex);
     workers.all_ended.wait(hold, [] { return workers.running == 0; });
-}
-
-bool wait_for_workers_for(unsigned milliseconds)
-{
-    std::unique_lock<std::mutex> hold(workers.mutex);
-    return workers.all_ended.wait_for(hold, std::chrono::milliseconds(milliseconds),
-                                      [] { return workers.running == 0; });
 }
 
 void give_workers_own_file_tables()

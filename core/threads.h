@@ -22,10 +22,6 @@ bool start_worker(WorkerBody body, void* argument);
 // Waits until every worker started so far has returned.
 void wait_for_workers();
 
-// As wait_for_workers, for at most about `milliseconds`: returns whether every
-// worker has returned.
-bool wait_for_workers_for(unsigned milliseconds);
-
 // A thread that walks for a request's team, started by the request's worker
 // and joined by it when the request ends. It has the walk's stack room, as a
 // worker does, and shares the table of open files of the thread that starts

@@ -5,9 +5,9 @@
 
 #include "core/failure_report.h"
 #include "core/file_system.h"
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/walk_team.h"
-#include "core/window_port.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The result texts of the main window's four fields.
+// The result texts of the four fields, and the status line's "Ready".
 #include "text/summary.h"
 
 #include <cstdarg>
@@ -6,8 +6,6 @@
 #include <cstring>
 
 #include "core/tally.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
 #include "text/number_format.h"
 
 namespace {
@@ -81,20 +79,13 @@ void longest_path_text(char* out, const Tally& from)
     snprintf(out, summary_text_size, "%u / %u", from.max_rel_path, from.max_abs_path);
 }
 
-void refresh_summary()
+void ready_text(char* out, uint32_t unreadable)
 {
-    show_summary(tally);
-}
-
-void show_summary(const Tally& from)
-{
-    char text[summary_text_size];
-    files_text(text, from);
-    set_control_text(IDC_FILES_FIELD, text);
-    folders_text(text, from);
-    set_control_text(IDC_FOLDERS_FIELD, text);
-    total_size_text(text, from);
-    set_control_text(IDC_SIZE_FIELD, text);
-    longest_path_text(text, from);
-    set_control_text(IDC_PATH_FIELD, text);
+    if (unreadable == 0) {
+        snprintf(out, summary_text_size, "Ready");
+        return;
+    }
+    char count[grouped_text_size];
+    format_grouped(count, unreadable);
+    snprintf(out, summary_text_size, "Ready - %s %s could not be read", count, unreadable == 1 ? "item" : "items");
 }

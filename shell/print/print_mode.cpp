@@ -1,13 +1,14 @@
-// The terminal mode: counts the named paths as one argument request, keeps
-// the four result texts the request writes for printing, and shows the folder
-// being entered on one line of standard error while it runs, when standard
-// error is a terminal.
+// The terminal mode: counts the named paths as one argument request, waits
+// for it to finish and prints its counts; meanwhile it shows the folder being
+// entered on one line of standard error, when standard error is a terminal.
 #include "shell/print/print_mode.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +18,10 @@
 
 #include "core/failure_report.h"
 #include "core/requests.h"
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk_team.h"
-#include "core/window_port.h"
 #include "resources/version.h"
 #include "shell/print/terminal_texts.h"
 #include "shell/print/usage.h"
@@ -29,16 +30,43 @@
 
 namespace {
 
-struct TerminalState {
-    bool status_shown;
-    bool had_failure;
-};
-
-TerminalState terminal;
+// Whether the progress line is on the screen.
+bool status_shown = false;
 
 // Whole lines on standard error: the progress line, drawn by the main thread,
-// and the failure messages of the worker never cut into each other.
+// and the failure messages of the walkers never cut into each other.
 std::mutex terminal_mutex;
+
+// What the request tells the main thread, which waits for it.
+struct RequestNews {
+    std::mutex mutex;
+    std::condition_variable told;
+    bool progress_waiting;
+    bool finished;
+    Tally counts;
+    uint32_t unreadable;
+};
+
+RequestNews news;
+
+void progress_waiting(void*)
+{
+    const std::lock_guard<std::mutex> hold(news.mutex);
+    news.progress_waiting = true;
+    news.told.notify_one();
+}
+
+void request_finished(void*, const Tally& counts, uint32_t unreadable)
+{
+    const std::lock_guard<std::mutex> hold(news.mutex);
+    news.finished = true;
+    news.counts = counts;
+    news.unreadable = unreadable;
+    news.told.notify_one();
+}
+
+// The progress line about ten times a second at most.
+constexpr auto status_interval = std::chrono::milliseconds(100);
 
 // The columns the progress line may take, read at each redraw so that it
 // follows a resize: one less than the terminal's width, as some terminals
@@ -54,32 +82,42 @@ size_t status_line_columns()
 // Caller holds terminal_mutex.
 void clear_status_line()
 {
-    if (!terminal.status_shown) return;
+    if (!status_shown) return;
     fputs("\r\033[K", stderr);
     fflush(stderr);
-    terminal.status_shown = false;
+    status_shown = false;
 }
 
-// Draws the folder being entered, when one was posted since the last call.
-void show_status_line()
+// Draws the folder being entered, when one was posted since the last call;
+// returns whether one was.
+bool show_status_line()
 {
     char text[progress_text_size];
-    if (!take_progress(text)) return;
+    if (!take_progress(text)) return false;
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     fputs("\r\033[K", stderr);
     write_visible(stderr, text, strlen(text), status_line_columns());
     fflush(stderr);
-    terminal.status_shown = true;
+    status_shown = true;
+    return true;
 }
 
-// The results are printed from the Tally once the request has ended, which
-// the main thread sees when its worker ends: no text written is needed.
-void terminal_set_text(void*, int, const char*) {}
-
-void terminal_set_enabled(void*, int, bool) {}
-
-// Progress is taken by the main thread on its own clock: no wake-up needed.
-const WindowPort terminal_port = {nullptr, terminal_set_text, terminal_set_enabled, nullptr};
+// Until the request has finished: woken by its progress, shows it after
+// status_interval (a walk shorter than that shows none), and again every
+// status_interval while there is more.
+void wait_until_finished()
+{
+    std::unique_lock<std::mutex> hold(news.mutex);
+    bool more = false;
+    while (!news.finished) {
+        if (!more) news.told.wait(hold, [] { return news.finished || news.progress_waiting; });
+        news.progress_waiting = false;
+        if (news.told.wait_for(hold, status_interval, [] { return news.finished; })) break;
+        hold.unlock();
+        more = show_status_line();
+        hold.lock();
+    }
+}
 
 void print_failure(ScanFailure failure, const char* path, size_t path_len, const char* name,
                    int error)
@@ -87,30 +125,29 @@ void print_failure(ScanFailure failure, const char* path, size_t path_len, const
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     clear_status_line();
     write_failure_line(failure, path, path_len, name, error);
-    terminal.had_failure = true;
 }
 
-void print_texts()
+void print_texts(const Tally& counts)
 {
     char texts[4][summary_text_size];
-    files_text(texts[0]);
-    folders_text(texts[1]);
-    total_size_text(texts[2]);
-    longest_path_text(texts[3]);
+    files_text(texts[0], counts);
+    folders_text(texts[1], counts);
+    total_size_text(texts[2], counts);
+    longest_path_text(texts[3], counts);
     const char* const lines[4] = {texts[0], texts[1], texts[2], texts[3]};
     fputs(in_terminal_encoding(result_lines(lines)).c_str(), stdout);
 }
 
-void print_json()
+void print_json(const Tally& counts)
 {
     printf("{\"file_count\": %u, \"files_read_only\": %u, \"files_system\": %u, \"files_hidden\": %u,\n"
            " \"folder_count\": %u, \"folders_read_only\": %u, \"folders_system\": %u, \"folders_hidden\": %u,\n"
            " \"total_bytes\": %llu,\n"
            " \"max_rel_depth\": %u, \"max_abs_depth\": %u, \"max_rel_path\": %u, \"max_abs_path\": %u}\n",
-           tally.file_count, tally.files_read_only, tally.files_system, tally.files_hidden, tally.folder_count,
-           tally.folders_read_only, tally.folders_system, tally.folders_hidden,
-           static_cast<unsigned long long>(tally.total_bytes), tally.max_rel_depth, tally.max_abs_depth,
-           tally.max_rel_path, tally.max_abs_path);
+           counts.file_count, counts.files_read_only, counts.files_system, counts.files_hidden, counts.folder_count,
+           counts.folders_read_only, counts.folders_system, counts.folders_hidden,
+           static_cast<unsigned long long>(counts.total_bytes), counts.max_rel_depth, counts.max_abs_depth,
+           counts.max_rel_path, counts.max_abs_path);
 }
 
 int usage_error(const char* problem, const char* what)
@@ -196,20 +233,19 @@ int run_print_mode(int argc, char** argv)
     const bool show_status = isatty(STDERR_FILENO) == 1;
     store_argument_list(count, args.release(), [](char** block) { delete[] block; });
     store_failure_report(print_failure);
-    store_window_port(&terminal_port);
+    // The progress is only taken where it is shown.
+    static const ScanEvents terminal_events = {nullptr, nullptr, show_status ? progress_waiting : nullptr,
+                                        request_finished, nullptr, false};
+    store_scan_events(&terminal_events);
 
-    if (!start_argument_request()) {
+    const bool started = start_argument_request();
+    if (started)
+        wait_until_finished();
+    else
         // Nothing was counted: that must not read as an empty tree.
         fputs("heapwise: cannot start a worker thread\n", stderr);
-        terminal.had_failure = true;
-    }
-    // The progress line about ten times a second, while the worker walks.
-    constexpr unsigned status_interval_ms = 100;
-    if (show_status)
-        while (!wait_for_workers_for(status_interval_ms)) show_status_line();
-    wait_for_workers();
 
-    store_window_port(nullptr);
+    store_scan_events(nullptr);
     store_failure_report(nullptr);
     release_argument_list();
     {
@@ -217,9 +253,11 @@ int run_print_mode(int argc, char** argv)
         clear_status_line();
     }
 
+    // Without a worker the counts are the zeroed Tally.
+    const Tally counts = news.finished ? news.counts : tally;
     if (json)
-        print_json();
+        print_json(counts);
     else
-        print_texts();
-    return close_standard_output(terminal.had_failure ? 1 : 0);
+        print_texts(counts);
+    return close_standard_output(!started || news.unreadable != 0 ? 1 : 0);
 }

@@ -21,6 +21,7 @@
 #include "core/tally.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
+#include "shell/qt/scan_bridge.h"
 #include "shell/qt_options.h"
 #include "text/number_format.h"
 

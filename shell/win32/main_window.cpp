@@ -1,7 +1,8 @@
 // The main window's dialog procedure: set-up at creation, the buttons, the
-// close box and Escape, and drops handed to workers. The window thread never
-// waits for scan_lock: workers write to this window synchronously while
-// holding it, and post their progress, which it takes at its own pace.
+// close box and Escape, drops handed to workers, and the core's events drawn
+// as the dialog's controls. The window thread never waits for scan_lock:
+// workers write to this window synchronously while holding it, and post their
+// progress, which it takes at its own pace.
 #include "shell/win32/main_window.h"
 
 #include <commctrl.h>
@@ -10,7 +11,7 @@
 #include "core/drop.h"
 #include "core/requests.h"
 #include "core/tally.h"
-#include "core/window_port.h"
+#include "core/scan_events.h"
 #include "resources/control_ids.h"
 #include "shell/dialog_templates.h"
 #include "shell/win32/about_box.h"
@@ -23,18 +24,57 @@ std::atomic<HWND> main_window_handle{nullptr};
 namespace {
 
 // The core's texts are UTF-8 (paths, separators); the controls take UTF-16.
-// Every text the core writes fits: result texts are built in
+// Every text written here fits: result texts are built in
 // summary_text_size bytes, status texts in fewer.
-void set_dialog_text(void* window, int control, const char* text)
+void set_dialog_text(HWND window, int control, const char* text)
 {
     wchar_t wide[summary_text_size];
     if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, summary_text_size) == 0) return;
-    SetDlgItemTextW(static_cast<HWND>(window), control, wide);
+    SetDlgItemTextW(window, control, wide);
 }
 
-void set_dialog_enabled(void* window, int control, bool enabled)
+void enable_reset(HWND window, bool enabled)
 {
-    EnableWindow(GetDlgItem(static_cast<HWND>(window), control), enabled ? TRUE : FALSE);
+    EnableWindow(GetDlgItem(window, IDC_RESET_BUTTON), enabled ? TRUE : FALSE);
+}
+
+// The four result texts for `counts`, each written as soon as it is built,
+// in the order files, folders, size, longest path.
+void refresh_summary(HWND window, const Tally& counts)
+{
+    char text[summary_text_size];
+    files_text(text, counts);
+    set_dialog_text(window, IDC_FILES_FIELD, text);
+    folders_text(text, counts);
+    set_dialog_text(window, IDC_FOLDERS_FIELD, text);
+    total_size_text(text, counts);
+    set_dialog_text(window, IDC_SIZE_FIELD, text);
+    longest_path_text(text, counts);
+    set_dialog_text(window, IDC_PATH_FIELD, text);
+}
+
+// The core's events, each carried out on the thread that tells it: a
+// request's start and end on its worker, whose calls into the window are
+// synchronous, so Reset is disabled before the Tally is touched and enabled
+// after its last use.
+void request_started(void* window)
+{
+    enable_reset(static_cast<HWND>(window), false);
+}
+
+// What could not be read is not reported here: the status line says "Ready".
+void request_finished(void* window, const Tally& counts, uint32_t)
+{
+    const auto dialog = static_cast<HWND>(window);
+    set_dialog_text(dialog, IDC_STATUS_LINE, "Ready");
+    refresh_summary(dialog, counts);
+    enable_reset(dialog, true);
+}
+
+// On the window thread, from Reset; the status line is not touched.
+void counts_reset(void* window, const Tally& counts)
+{
+    refresh_summary(static_cast<HWND>(window), counts);
 }
 
 // Progress was posted: take it (and the timer that looks again).
@@ -42,7 +82,7 @@ constexpr UINT progress_message = WM_APP + 1;
 constexpr UINT_PTR progress_timer = 1;
 
 // Wakes the window thread and returns at once.
-void progress_posted(void* window)
+void progress_waiting(void* window)
 {
     PostMessageA(static_cast<HWND>(window), progress_message, 0, 0);
 }
@@ -60,8 +100,8 @@ void look_at_progress(HWND window)
     SetTimer(window, progress_timer, progress_interval_ms, nullptr);
 }
 
-// The window as the core writes to it; its handle is set at creation.
-WindowPort window_record = {nullptr, set_dialog_text, set_dialog_enabled, progress_posted};
+// The window as the core's listener; its handle is set at creation.
+ScanEvents window_events = {nullptr, request_started, progress_waiting, request_finished, counts_reset, false};
 
 void place_on_top(HWND window, bool on_top)
 {
@@ -72,14 +112,14 @@ void place_on_top(HWND window, bool on_top)
 void create_window(HWND window)
 {
     main_window_handle.store(window, std::memory_order_release);
-    window_record.handle = window;
-    store_window_port(&window_record);
+    window_events.shell = window;
+    store_scan_events(&window_events);
 
     for (const Tooltip& tooltip : main_window_tooltips) add_tooltip(tooltip.control, tooltip.text);
 
     CheckDlgButton(window, IDC_ON_TOP_CHECK, BST_CHECKED);
     place_on_top(window, true);
-    refresh_summary();
+    refresh_summary(window, tally);
     if (argument_list.count > 1) start_argument_request();
     DragAcceptFiles(window, TRUE);
 }
@@ -88,9 +128,8 @@ INT_PTR command(HWND window, int id)
 {
     switch (id) {
     case IDC_RESET_BUTTON:
-        // Enabled only while no worker uses the Tally; the status line stays.
-        reset_tally();
-        refresh_summary();
+        // Enabled only while no worker uses the Tally.
+        reset_counts();
         return TRUE;
     case IDC_QUIT_BUTTON:
     case IDCANCEL:
@@ -145,7 +184,7 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     case WM_DESTROY:
         // Workers that are still running or waiting then write nowhere.
-        store_window_port(nullptr);
+        store_scan_events(nullptr);
         main_window_handle.store(nullptr, std::memory_order_release);
         return FALSE;
     default:

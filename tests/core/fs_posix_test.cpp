@@ -20,10 +20,10 @@
 #include <gtest/gtest.h>
 
 #include "core/failure_report.h"
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/walk.h"
-#include "core/window_port.h"
-#include "tests/support/recording_window.h"
+#include "tests/support/recording_shell.h"
 #include "tests/support/temp_tree.h"
 
 // Expected tallies name only their non-zero fields; the rest are zero.
@@ -403,10 +403,10 @@ TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
     tree.folder("elsewhere");
     tree.file("elsewhere/bait", 99);
     SwapOnEntry swap{"/victim", tree.path("top/victim"), tree.path("moved"), tree.path("elsewhere"), false};
-    const WindowPort window{&swap, [](void*, int, const char*) {}, [](void*, int, bool) {}, swap_when_entered};
-    store_window_port(&window);
+    const ScanEvents shell{&swap, nullptr, swap_when_entered, nullptr, nullptr, false};
+    store_scan_events(&shell);
     scan_path(tree.path("top"));
-    store_window_port(nullptr);
+    store_scan_events(nullptr);
 
     ASSERT_TRUE(swap.swapped);
     EXPECT_EQ(tally.folder_count, 2u);

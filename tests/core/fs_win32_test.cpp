@@ -27,8 +27,7 @@
 #include "core/requests.h"
 #include "core/tally.h"
 #include "core/threads.h"
-#include "resources/control_ids.h"
-#include "tests/support/recording_window.h"
+#include "tests/support/recording_shell.h"
 #include "tests/support/scan_test.h"
 #include "tests/support/temp_tree.h"
 
@@ -157,7 +156,7 @@ TEST_F(FileSystemTest, LinksToFoldersAreCountedButNotEntered)
 {
     const std::string top = unix_tree("links\\top");
     if (top.empty()) GTEST_SKIP() << "the host-made tree is not there (run through CTest)";
-    RecordingWindow window;
+    RecordingShell shell;
     scan_path(top);
 
     // top, real, a, b, and the links to_folder, self, a\to_b, b\to_a.
@@ -169,9 +168,7 @@ TEST_F(FileSystemTest, LinksToFoldersAreCountedButNotEntered)
     EXPECT_TRUE(recorded_failures.empty());
 
     // Each folder shows once in the status line, links included.
-    std::vector<std::string> shown;
-    for (const WindowEvent& event : window.events())
-        if (event.kind == WindowEvent::text && event.control == IDC_STATUS_LINE) shown.push_back(event.value);
+    std::vector<std::string> shown = shell.progress();
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown, (std::vector<std::string>{"", "\\a", "\\a\\to_b", "\\b", "\\b\\to_a", "\\real", "\\self",
                                               "\\to_folder"}));
@@ -312,14 +309,14 @@ TEST_F(FileSystemTest, DropsAreCountedByWorkers)
     tree.folder("top");
     tree.file("top/f", 5);
     tree.file("g", 2);
-    RecordingWindow window;
+    RecordingShell shell;
     run_drop({tree.path("top"), "", tree.path("g")});
     EXPECT_EQ(describe(tally),
               describe(Tally{.file_count = 2, .folder_count = 1, .total_bytes = 7, .max_rel_depth = 1,
                              .max_abs_depth = 1 + separators_in(tree.path("top")), .max_rel_path = 2,
                              .max_abs_path = length(tree.path("top/f"))}));
-    EXPECT_EQ(window.text(IDC_STATUS_LINE), "Ready");
-    EXPECT_EQ(window.text(IDC_FILES_FIELD), "2");
+    ASSERT_EQ(shell.requests().size(), 1u);
+    EXPECT_EQ(describe(shell.requests()[0].counts), describe(tally));
 
     // A name longer than any file system holds: the query fails, and only
     // the longest path shows the copy.
@@ -339,7 +336,7 @@ TEST_F(FileSystemTest, TwoDropsAtOnceGiveDoubledCounts)
     tree.folder("top");
     tree.folder("top/sub");
     tree.file("top/sub/f", 10);
-    RecordingWindow window;
+    RecordingShell shell;
     const std::string top = tree.path("top");
     const char* paths[] = {top.c_str()};
     start_drop_request(make_drop(paths, 1));
@@ -348,7 +345,9 @@ TEST_F(FileSystemTest, TwoDropsAtOnceGiveDoubledCounts)
     EXPECT_EQ(tally.folder_count, 4u) << describe(tally);
     EXPECT_EQ(tally.file_count, 2u);
     EXPECT_EQ(tally.total_bytes, 20u);
-    EXPECT_EQ(window.text(IDC_FILES_FIELD), "2");
+    const std::vector<RequestSeen> requests = shell.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].counts.file_count, 2u);
 }
 
 }  // namespace

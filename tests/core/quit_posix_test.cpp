@@ -17,8 +17,7 @@
 
 #include "core/drop.h"
 #include "core/requests.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
+#include "core/scan_events.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -32,15 +31,13 @@ sem_t first_worker_in;
 sem_t never_posted;
 std::atomic<int> stop_in_window{0};
 
-void quiet_set_text(void*, int, const char*) {}
-void quiet_set_enabled(void*, int control, bool enabled)
+void quiet_started(void*)
 {
-    if (control != IDC_RESET_BUTTON || enabled) return;
     sem_post(&first_worker_in);
     // A worker stopped here holds scan_lock until the process ends.
     if (stop_in_window.exchange(0) != 0) sem_wait(&never_posted);
 }
-const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nullptr};
+const ScanEvents quiet_window = {nullptr, quiet_started, nullptr, nullptr, nullptr, false};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {
@@ -50,7 +47,7 @@ const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nul
     sem_init(&first_worker_in, 0, 0);
     sem_init(&never_posted, 0, 0);
     stop_in_window = variant == 2;
-    store_window_port(&quiet_window);
+    store_scan_events(&quiet_window);
 
     char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};
     store_argument_list(4, block, [](char** args) { delete[] args; });

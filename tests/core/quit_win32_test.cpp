@@ -13,8 +13,7 @@
 
 #include "core/drop.h"
 #include "core/requests.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
+#include "core/scan_events.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -25,15 +24,13 @@ HANDLE first_worker_in;
 HANDLE never_set;
 volatile LONG stop_in_window = 0;
 
-void quiet_set_text(void*, int, const char*) {}
-void quiet_set_enabled(void*, int control, bool enabled)
+void quiet_started(void*)
 {
-    if (control != IDC_RESET_BUTTON || enabled) return;
     SetEvent(first_worker_in);
     // A worker stopped here holds scan_lock until the process ends.
     if (InterlockedExchange(&stop_in_window, 0) != 0) WaitForSingleObject(never_set, INFINITE);
 }
-const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nullptr};
+const ScanEvents quiet_window = {nullptr, quiet_started, nullptr, nullptr, nullptr, false};
 
 [[noreturn]] void run_quitting_child(const char* task)
 {
@@ -43,7 +40,7 @@ const WindowPort quiet_window = {nullptr, quiet_set_text, quiet_set_enabled, nul
     first_worker_in = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     never_set = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     stop_in_window = variant == 2;
-    store_window_port(&quiet_window);
+    store_scan_events(&quiet_window);
 
     char** block = new char*[5]{const_cast<char*>("heapwise"), root, root, root, nullptr};
     store_argument_list(4, block, [](char** args) { delete[] args; });

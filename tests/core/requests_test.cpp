@@ -1,5 +1,5 @@
-// Scan requests and their workers as the window sees them: the order of window writes, requests that
-// overlap, the argument list and its release, the drop copy and Reset.
+// Scan requests and their workers as a shell sees them: each request's start, progress and end with its
+// counts, requests that overlap, the argument list and its release, the drop copy and Reset.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -16,21 +16,13 @@
 #include "core/failure_report.h"
 #include "core/file_system.h"
 #include "core/requests.h"
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk_team.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
-#include "tests/support/recording_window.h"
+#include "tests/support/recording_shell.h"
 #include "tests/support/scan_hold.h"
 #include "tests/support/temp_tree.h"
-#include "text/summary.h"
-
-void PrintTo(const WindowEvent& event, std::ostream* out)
-{
-    static const char* const kinds[] = {"text", "enabled", "disabled"};
-    *out << kinds[event.kind] << ' ' << event.control << " \"" << event.value << '"';
-}
 
 namespace {
 
@@ -55,47 +47,6 @@ Fields repeated(Fields f, uint64_t times)
     return f;
 }
 
-// One request as the window saw it.
-struct RequestView {
-    std::vector<std::string> progress;  // status texts before "Ready", sorted
-    std::vector<std::string> results;   // 2505, 2506, 2507, 2508
-};
-
-// Splits the events into requests, failing the test where one departs from: disable Reset, progress
-// on the status line, "Ready", the four result texts in field order, enable Reset.
-std::vector<RequestView> split_requests(const std::vector<WindowEvent>& events)
-{
-    std::vector<RequestView> requests;
-    size_t i = 0;
-    auto expect = [&](WindowEvent::Kind kind, int control) {
-        if (i < events.size() && events[i].kind == kind && events[i].control == control) return true;
-        ADD_FAILURE() << "event " << i << ": expected " << testing::PrintToString(WindowEvent{kind, control, {}})
-                      << ", got " << (i < events.size() ? testing::PrintToString(events[i]) : "the end");
-        return false;
-    };
-    while (i < events.size()) {
-        RequestView request;
-        if (!expect(WindowEvent::disabled, IDC_RESET_BUTTON)) return requests;
-        ++i;
-        while (i < events.size() && events[i].kind == WindowEvent::text && events[i].control == IDC_STATUS_LINE &&
-               events[i].value != "Ready")
-            request.progress.push_back(events[i++].value);
-        std::sort(request.progress.begin(), request.progress.end());
-        if (!expect(WindowEvent::text, IDC_STATUS_LINE)) return requests;
-        ++i;
-        for (int control = IDC_FILES_FIELD; control <= IDC_PATH_FIELD; ++control) {
-            if (!expect(WindowEvent::text, control)) return requests;
-            request.results.push_back(events[i++].value);
-        }
-        if (!expect(WindowEvent::enabled, IDC_RESET_BUTTON)) return requests;
-        ++i;
-        requests.push_back(request);
-    }
-    return requests;
-}
-
-const std::vector<std::string> zero_texts = {"0", "0  (depth 0 / 0)", "0 bytes  (0.0 KB)", "0 / 0"};
-
 // Skipped items must not reach scan_item, which reports every item it cannot read.
 std::atomic<int> failures_reported{0};
 void count_failure(ScanFailure, const char*, size_t, const char*, int)
@@ -116,45 +67,43 @@ protected:
     }
     void TearDown() override { store_failure_report(nullptr); }
 
-    // The four texts for `times` requests of the small tree, from the counting and text rules.
-    std::vector<std::string> tree_texts(uint32_t times) const
+    // The counts of `times` requests of the small tree, from the counting rules.
+    Fields tree_counts(uint32_t times) const
     {
-        // Under 103 bytes the figure reads 0.0 KB.
-        const std::string bytes = std::to_string(10 * times);
-        return {std::to_string(times),
-                std::to_string(3 * times) + "  (depth 2 / " + std::to_string(2 + separators(tree.root())) + ")",
-                bytes + " bytes  (0.0 KB)",
-                "4 / " + std::to_string(tree.root().size() + 4)};
+        const auto abs_depth = 2 + separators(tree.root());
+        return {times, 0, 0, 0, 3 * times, 0, 0, 0, 10 * times, 2, abs_depth, 4, tree.root().size() + 4};
     }
 
     TempTree tree;
-    RecordingWindow window;
+    RecordingShell shell;
 };
 
-TEST_F(RequestsTest, DropWritesProgressThenReadyThenResultsInsideDisabledReset)
+TEST_F(RequestsTest, DropTellsItsStartThenEachFolderThenItsEndWithTheCounts)
 {
     run_drop({tree.root()});
 
-    const std::vector<RequestView> requests = split_requests(window.events());
+    const std::vector<RequestSeen> requests = shell.requests();
     ASSERT_EQ(requests.size(), 1u);
     // The top-level folder's own relative text is empty.
     const std::string sep(1, path_separator);
-    EXPECT_EQ(requests[0].progress, (std::vector<std::string>{"", sep + "a", sep + "b"}));
-    EXPECT_EQ(requests[0].results, tree_texts(1));
+    std::vector<std::string> progress = requests[0].progress;
+    std::sort(progress.begin(), progress.end());
+    EXPECT_EQ(progress, (std::vector<std::string>{"", sep + "a", sep + "b"}));
+    EXPECT_EQ(fields(requests[0].counts), tree_counts(1));
+    EXPECT_EQ(requests[0].unreadable, 0u);
 }
 
-// While a request is held, a window slow to look at progress (woken, it
+// While a request is held, a shell slow to look at progress (woken, it
 // takes the text only when the test does) has been told once however many
 // folders were entered, and finds the latest; the running counts add to what
-// earlier requests counted. Once a request has written "Ready", neither its
+// earlier requests counted. Once a request has told its end, neither its
 // progress nor its running counts are there any more.
 std::atomic<int> progress_wakes{0};
 
 TEST_F(RequestsTest, HeldRequestShowsLatestProgressAndRunningCountsThenNothingAfterReady)
 {
-    const WindowPort slow{nullptr, [](void*, int, const char*) {}, [](void*, int, bool) {},
-                          [](void*) { ++progress_wakes; }};
-    store_window_port(&slow);
+    const ScanEvents slow{nullptr, nullptr, [](void*) { ++progress_wakes; }, nullptr, nullptr, true};
+    store_scan_events(&slow);
     run_drop({tree.root()});
     progress_wakes = 0;
     const std::string sep(1, path_separator);
@@ -183,19 +132,45 @@ TEST_F(RequestsTest, HeldRequestShowsLatestProgressAndRunningCountsThenNothingAf
     }
     EXPECT_FALSE(running_tally(&running));
     EXPECT_EQ(tally.folder_count, 2 * 3u);
-    store_window_port(nullptr);
+    store_scan_events(nullptr);
     set_walkers_per_request(0);
 }
 
-TEST_F(RequestsTest, DropOfZeroItemsStillEndsWithReadyAndResults)
+// Only a shell that shows running counts has them kept up.
+TEST_F(RequestsTest, RunningCountsOnlyForAShellThatShowsThem)
+{
+    ScanHold hold;
+    const char* paths[] = {tree.root().c_str(), missing_path};
+    start_drop_request(make_drop(paths, 2));
+    while (!hold.held()) std::this_thread::yield();
+    Tally running{};
+    EXPECT_FALSE(running_tally(&running));
+    hold.release();
+    wait_for_workers();
+}
+
+TEST_F(RequestsTest, DropOfZeroItemsStillStartsAndFinishes)
 {
     start_drop_request(make_drop(nullptr, 0));
     wait_for_workers();
 
-    const std::vector<RequestView> requests = split_requests(window.events());
+    const std::vector<RequestSeen> requests = shell.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].progress.empty());
-    EXPECT_EQ(requests[0].results, zero_texts);
+    EXPECT_EQ(fields(requests[0].counts), Fields{});
+}
+
+// Each request tells how many items it could not read, its own only.
+TEST_F(RequestsTest, EndTellsHowManyItemsCouldNotBeRead)
+{
+    run_drop({missing_path, tree.root(), tree.path("not there")});
+    run_drop({tree.root()});
+
+    const std::vector<RequestSeen> requests = shell.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].unreadable, 2u);
+    EXPECT_EQ(requests[1].unreadable, 0u);
+    EXPECT_EQ(requests[1].counts.folder_count, 2 * 3u);
 }
 
 TEST_F(RequestsTest, SecondDropStartedWhileFirstRunsDoublesCountsNotMaxima)
@@ -203,7 +178,7 @@ TEST_F(RequestsTest, SecondDropStartedWhileFirstRunsDoublesCountsNotMaxima)
     run_drop({tree.root()});
     const Fields once = fields(tally);
     reset_tally();
-    window.clear();
+    shell.clear();
 
     const char* paths[] = {tree.root().c_str()};
     start_drop_request(make_drop(paths, 1));
@@ -211,11 +186,11 @@ TEST_F(RequestsTest, SecondDropStartedWhileFirstRunsDoublesCountsNotMaxima)
     wait_for_workers();
 
     EXPECT_EQ(fields(tally), repeated(once, 2));
-    // One after the other, never interleaved: the first shows one count, the second both.
-    const std::vector<RequestView> requests = split_requests(window.events());
+    // One after the other, never interleaved: the first tells one count, the second both.
+    const std::vector<RequestSeen> requests = shell.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].results, tree_texts(1));
-    EXPECT_EQ(requests[1].results, tree_texts(2));
+    EXPECT_EQ(fields(requests[0].counts), tree_counts(1));
+    EXPECT_EQ(requests[1].counts.folder_count, 2 * 3u);
 }
 
 TEST_F(RequestsTest, DropsStartedFromSeveralThreadsAllCompleteAndSum)
@@ -223,7 +198,7 @@ TEST_F(RequestsTest, DropsStartedFromSeveralThreadsAllCompleteAndSum)
     run_drop({tree.root()});
     const Fields once = fields(tally);
     reset_tally();
-    window.clear();
+    shell.clear();
 
     constexpr uint32_t threads = 4, drops_per_thread = 6;
     std::vector<std::thread> starters;
@@ -236,7 +211,7 @@ TEST_F(RequestsTest, DropsStartedFromSeveralThreadsAllCompleteAndSum)
     wait_for_workers();
 
     EXPECT_EQ(fields(tally), repeated(once, threads * drops_per_thread));
-    EXPECT_EQ(split_requests(window.events()).size(), threads * drops_per_thread);
+    EXPECT_EQ(shell.requests().size(), threads * drops_per_thread);
 }
 
 // An argument block the test owns; `free_block` counts how often the core frees it.
@@ -274,7 +249,7 @@ TEST_F(RequestsTest, ArgumentRequestCountsArgumentsAfterTheProgramItself)
     EXPECT_EQ(tally.max_abs_depth, 1 + separators(tree.path("b")));
     EXPECT_EQ(tally.max_rel_path, 0u);  // a top-level file and an empty folder add no relative length
     EXPECT_EQ(tally.max_abs_path, tree.path("a/f").size());
-    const std::vector<RequestView> requests = split_requests(window.events());
+    const std::vector<RequestSeen> requests = shell.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].progress, std::vector<std::string>{""});
 }
@@ -376,23 +351,21 @@ TEST_F(RequestsTest, DropItemsThatDoNotFitOrAreEmptyAreSkippedNotCut)
     run_drop({fits});
     EXPECT_EQ(tally.folder_count, 1u);
     EXPECT_EQ(tally.max_abs_path, 4095u);
-    EXPECT_EQ(split_requests(window.events()).size(), 2u);
+    EXPECT_EQ(shell.requests().size(), 2u);
 }
 
-TEST_F(RequestsTest, ResetAfterRequestShowsZeroTexts)
+TEST_F(RequestsTest, ResetAfterRequestZeroesTheCountsAndTellsThem)
 {
     run_drop({tree.root()});
-    window.clear();
+    shell.clear();
 
-    reset_tally();
-    refresh_summary();
+    reset_counts();
 
     EXPECT_EQ(fields(tally), Fields{});
-    // The four fields only: the status line keeps "Ready".
-    std::vector<WindowEvent> expected;
-    for (int control = IDC_FILES_FIELD; control <= IDC_PATH_FIELD; ++control)
-        expected.push_back({WindowEvent::text, control, zero_texts[static_cast<size_t>(control - IDC_FILES_FIELD)]});
-    EXPECT_EQ(window.events(), expected);
+    const std::vector<ScanEvent> events = shell.events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, ScanEvent::reset);
+    EXPECT_EQ(fields(events[0].counts), Fields{});
 }
 
 }  // namespace

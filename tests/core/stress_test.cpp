@@ -1,8 +1,8 @@
 // Many drops while scans run, each counted by one to four walkers, Reset
 // pressed between requests whenever the window would allow it, and the window
 // quitting while workers wait for the lock, round after round: nothing
-// crashes or hangs, every request ends with "Ready", and the Tally is the sum
-// of the requests since the last Reset.
+// crashes or hangs, every request tells its end, and the Tally is the sum of
+// the requests since the last Reset.
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -12,25 +12,22 @@
 #include "core/drop.h"
 #include "core/requests.h"
 #include "core/tally.h"
+#include "core/scan_events.h"
 #include "core/threads.h"
-#include "core/window_port.h"
-#include "resources/control_ids.h"
 #include "tests/support/temp_tree.h"
-#include "text/number_format.h"
-#include "text/summary.h"
 
 namespace {
 
-// A window as the core meets it: its calls are served one at a time, and
+// A window as the core meets it: the events are served one at a time, and
 // Reset is pressed on its own thread and acts only while enabled. Reset and
-// the repaint after it form one step the workers' calls cannot split.
+// the repaint after it form one step the workers' events cannot split.
 struct StressWindow {
     std::recursive_mutex mutex;
     bool reset_enabled = true;
-    unsigned ready_total = 0;        // "Ready" texts seen
+    unsigned ready_total = 0;        // ends of requests seen
     unsigned ready_since_reset = 0;
     unsigned resets = 0;
-    std::string files_text;
+    Tally shown{};                   // the counts last told
 
     // Holding: the next worker to disable Reset stops there, holding
     // scan_lock, until let go.
@@ -42,24 +39,12 @@ struct StressWindow {
 
 StressWindow stress;
 
-void stress_set_text(void*, int control, const char* text)
+void stress_started(void*)
 {
-    std::lock_guard<std::recursive_mutex> serve(stress.mutex);
-    if (control == IDC_STATUS_LINE && std::string(text) == "Ready") {
-        ++stress.ready_total;
-        ++stress.ready_since_reset;
-    }
-    if (control == IDC_FILES_FIELD) stress.files_text = text;
-}
-
-void stress_set_enabled(void*, int control, bool enabled)
-{
-    if (control != IDC_RESET_BUTTON) return;
     {
         std::lock_guard<std::recursive_mutex> serve(stress.mutex);
-        stress.reset_enabled = enabled;
+        stress.reset_enabled = false;
     }
-    if (enabled) return;
     std::unique_lock<std::mutex> hold(stress.hold_mutex);
     if (!stress.hold_next) return;
     stress.hold_next = false;
@@ -68,14 +53,28 @@ void stress_set_enabled(void*, int control, bool enabled)
     stress.hold_changed.wait(hold, [] { return !stress.holding; });
 }
 
-const WindowPort stress_window = {nullptr, stress_set_text, stress_set_enabled, nullptr};
+void stress_finished(void*, const Tally& counts, uint32_t)
+{
+    std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+    ++stress.ready_total;
+    ++stress.ready_since_reset;
+    stress.shown = counts;
+    stress.reset_enabled = true;
+}
+
+void stress_reset(void*, const Tally& counts)
+{
+    std::lock_guard<std::recursive_mutex> serve(stress.mutex);
+    stress.shown = counts;
+}
+
+const ScanEvents stress_window = {nullptr, stress_started, nullptr, stress_finished, stress_reset, false};
 
 void press_reset()
 {
     std::lock_guard<std::recursive_mutex> serve(stress.mutex);
     if (!stress.reset_enabled) return;
-    reset_tally();
-    refresh_summary();
+    reset_counts();
     stress.ready_since_reset = 0;
     ++stress.resets;
 }
@@ -110,9 +109,8 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
     tree.bushy(4);
     const std::string root = tree.root();
 
-    set_number_format(",", ".");
     reset_tally();
-    store_window_port(&stress_window);
+    store_scan_events(&stress_window);
     unsigned started = 0;
     unsigned quits = 0;
 
@@ -140,7 +138,7 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
                 std::unique_lock<std::mutex> hold(stress.hold_mutex);
                 stress.hold_changed.wait(hold, [] { return stress.holding; });
             }
-            store_window_port(nullptr);
+            store_scan_events(nullptr);
             {
                 std::lock_guard<std::mutex> hold(stress.hold_mutex);
                 stress.holding = false;
@@ -148,33 +146,31 @@ TEST(RequestStress, DropsResetsAndQuittingOverManyRounds)
             }
             wait_for_workers();
             ++quits;
-            // Requests that finished after the window went away wrote no
-            // "Ready" but still counted.
+            // Requests that finished after the window went away told nobody
+            // but still counted.
             std::lock_guard<std::recursive_mutex> serve(stress.mutex);
             expect_sum_of(stress.ready_since_reset + (started - stress.ready_total), name);
             // The next round starts as a new window would, from zero.
             stress.ready_total = started;
             stress.ready_since_reset = 0;
             reset_tally();
-            store_window_port(&stress_window);
+            store_scan_events(&stress_window);
             continue;
         }
         wait_for_workers();
         std::unique_lock<std::recursive_mutex> serve(stress.mutex);
-        ASSERT_EQ(stress.ready_total, started) << name << "a request did not end with \"Ready\"";
+        ASSERT_EQ(stress.ready_total, started) << name << "a request did not tell its end";
         expect_sum_of(stress.ready_since_reset, name);
-        char expected_files[summary_text_size];
-        format_grouped(expected_files, tally.file_count);
-        EXPECT_EQ(stress.files_text, expected_files) << name;
+        EXPECT_EQ(describe(stress.shown), describe(tally)) << name;
         if (::testing::Test::HasFailure()) break;
         // With every request done, Reset is enabled and always acts.
         if (round % 5 == 2) {
             press_reset();
             expect_sum_of(0, name + "after Reset: ");
-            EXPECT_EQ(stress.files_text, "0") << name;
+            EXPECT_EQ(describe(stress.shown), describe(Tally{})) << name;
         }
     }
-    store_window_port(nullptr);
+    store_scan_events(nullptr);
     set_walkers_per_request(0);
     printf("%u requests, %u effective resets, %u quits\n", started, stress.resets, quits);
 }

@@ -13,8 +13,7 @@
 #include "core/failure_report.h"
 #include "core/file_system.h"
 #include "core/tally.h"
-#include "resources/control_ids.h"
-#include "tests/support/recording_window.h"
+#include "tests/support/recording_shell.h"
 #include "tests/support/scan_test.h"
 #include "tests/support/temp_tree.h"
 
@@ -31,14 +30,6 @@ uint32_t separators_in(const std::string& path)
 std::string join(const std::string& folder, const std::string& name)
 {
     return folder + path_separator + name;
-}
-
-std::vector<std::string> status_texts(const RecordingWindow& window)
-{
-    std::vector<std::string> texts;
-    for (const WindowEvent& event : window.events())
-        if (event.kind == WindowEvent::text && event.control == IDC_STATUS_LINE) texts.push_back(event.value);
-    return texts;
 }
 
 bool is_valid_utf8(const std::string& text)
@@ -211,14 +202,14 @@ TEST_F(WalkTest, StatusTextNamesEachFolderRelativeToTheTopLevelItem)
     const std::string sep(1, path_separator);
     const std::string top = tree.path("top");
     {
-        RecordingWindow window;
+        RecordingShell shell;
         scan_path(top);
-        EXPECT_EQ(status_texts(window), (std::vector<std::string>{"", sep + "sub", sep + "sub" + sep + "deeper"}));
+        EXPECT_EQ(shell.progress(), (std::vector<std::string>{"", sep + "sub", sep + "sub" + sep + "deeper"}));
     }
     {
-        RecordingWindow window;
+        RecordingShell shell;
         scan_path(top + sep);
-        EXPECT_EQ(status_texts(window), (std::vector<std::string>{"", "sub", "sub" + sep + "deeper"}));
+        EXPECT_EQ(shell.progress(), (std::vector<std::string>{"", "sub", "sub" + sep + "deeper"}));
     }
 }
 
@@ -285,13 +276,13 @@ TEST_F(WalkTest, ProgressOfALongNonAsciiFolderNeverSplitsACharacter)
     for (int i = 0; i < 40; ++i) name += "\xC3\xBC";
     tree.folder("top");
     tree.folder("top/" + name);
-    RecordingWindow window;
+    RecordingShell shell;
     scan_path(tree.path("top"));
 
     // rel = separator, "x", then pairs at 2-3 ... 80-81 (82 bytes). Byte 25
     // and byte 57 (= 82 - 25) are second bytes: keep bytes 0-23 and 58-81.
     const std::string rel = path_separator + name;
-    const std::vector<std::string> texts = status_texts(window);
+    const std::vector<std::string> texts = shell.progress();
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[1], rel.substr(0, 24) + "..." + rel.substr(58));
     EXPECT_TRUE(is_valid_utf8(texts[1]));

@@ -126,7 +126,7 @@ TEST(UserLocale, SizeTextReadsInTheUsersLocale)
     reset_tally();
     tally.total_bytes = 1234567;
     char text[summary_text_size];
-    total_size_text(text);
+    total_size_text(text, tally);
     reset_tally();
     number_format = saved;
     const std::vector<std::string>& allowed = texts.at(wanted);

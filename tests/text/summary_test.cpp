@@ -1,16 +1,15 @@
 // The four result texts built from Tally values, the KB/MB/GB/TB figure with
-// its 64-bit mend, and refresh_summary's writes to the window.
+// its 64-bit mend, and the status line's "Ready".
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/tally.h"
-#include "resources/control_ids.h"
-#include "tests/support/recording_window.h"
 #include "text/number_format.h"
 #include "text/summary.h"
 
@@ -194,39 +193,18 @@ TEST_F(SummaryTest, LongestTextsFitTheBuffer)
     EXPECT_EQ(text(longest_path_text), "4294967295 / 4294967295");
 }
 
-TEST_F(SummaryTest, RefreshWritesTheFourFieldsInOrder)
+TEST_F(SummaryTest, ReadySaysHowManyItemsCouldNotBeRead)
 {
-    tally.file_count = 1234;
-    tally.files_hidden = 2;
-    tally.folder_count = 12;
-    tally.folders_system = 1;
-    tally.total_bytes = 1234;
-    tally.max_rel_depth = 3;
-    tally.max_abs_depth = 5;
-    tally.max_rel_path = 6;
-    tally.max_abs_path = 13;
-    RecordingWindow window;
-    refresh_summary();
-    const std::vector<WindowEvent> want = {
-        {WindowEvent::text, 2505, "1,234  (H)"},
-        {WindowEvent::text, 2506, "12  (S, depth 3 / 5)"},
-        {WindowEvent::text, 2507, "1,234 bytes  (1.2 KB)"},
-        {WindowEvent::text, 2508, "6 / 13"},
+    const std::pair<uint32_t, const char*> rows[] = {
+        {0, "Ready"},
+        {1, "Ready - 1 item could not be read"},
+        {1234, "Ready - 1,234 items could not be read"},
     };
-    EXPECT_EQ(window.events(), want);
-}
-
-TEST_F(SummaryTest, RefreshAfterResetShowsTheZeroTexts)
-{
-    tally.file_count = 9;
-    tally.total_bytes = 99;
-    reset_tally();
-    RecordingWindow window;
-    refresh_summary();
-    EXPECT_EQ(window.text(IDC_FILES_FIELD), "0");
-    EXPECT_EQ(window.text(IDC_FOLDERS_FIELD), "0  (depth 0 / 0)");
-    EXPECT_EQ(window.text(IDC_SIZE_FIELD), "0 bytes  (0.0 KB)");
-    EXPECT_EQ(window.text(IDC_PATH_FIELD), "0 / 0");
+    for (const auto& [unreadable, want] : rows) {
+        char out[summary_text_size];
+        ready_text(out, unreadable);
+        EXPECT_STREQ(out, want);
+    }
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"
-#include "core/window_port.h"
+#include "core/scan_events.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
 #include "shell/win32/main_window.h"
@@ -221,22 +221,19 @@ bool window_gone(HWND window)
     return wait_until([window] { return !IsWindow(window); });
 }
 
-// The texts the core writes for `counts`.
+// The texts the window shows for `counts`.
 Expected texts_of(const Tally& counts)
 {
-    const Tally saved = tally;
-    tally = counts;
     Expected texts;
     char text[summary_text_size];
-    files_text(text);
+    files_text(text, counts);
     texts.files = text;
-    folders_text(text);
+    folders_text(text, counts);
     texts.folders = text;
-    total_size_text(text);
+    total_size_text(text, counts);
     texts.size = text;
-    longest_path_text(text);
+    longest_path_text(text, counts);
     texts.path = text;
-    tally = saved;
     return texts;
 }
 

@@ -73,10 +73,10 @@ private:
             return false;
         }
         char files[summary_text_size], folders[summary_text_size], size[summary_text_size], path[summary_text_size];
-        files_text(files);
-        folders_text(folders);
-        total_size_text(size);
-        longest_path_text(path);
+        files_text(files, tally);
+        folders_text(folders, tally);
+        total_size_text(size, tally);
+        longest_path_text(path, tally);
         return status_text(window) == "Ready" && window.control(IDC_RESET_BUTTON)->isEnabled() &&
                field_text(window, IDC_FILES_FIELD) == files && field_text(window, IDC_FOLDERS_FIELD) == folders &&
                field_text(window, IDC_SIZE_FIELD) == size && field_text(window, IDC_PATH_FIELD) == path;
