@@ -62,13 +62,13 @@ void reset_counts()
     if (events != nullptr && events->counts_reset != nullptr) events->counts_reset(events->shell, tally);
 }
 
-void post_progress(const char* text)
+void post_progress(const char* rel, uint32_t len)
 {
     const ScanEvents* wake = nullptr;
     {
         const std::lock_guard<std::mutex> hold(progress.mutex);
-        strncpy(progress.text, text, progress_text_size - 1);
-        progress.text[progress_text_size - 1] = '\0';
+        memcpy(progress.text, rel, len);
+        progress.text[len] = '\0';
         progress.fresh = true;
         if (!progress.shell_looks) wake = current_listener();
         progress.shell_looks = true;
@@ -83,7 +83,7 @@ bool take_progress(char* out)
         progress.shell_looks = false;
         return false;
     }
-    memcpy(out, progress.text, progress_text_size);
+    memcpy(out, progress.text, strlen(progress.text) + 1);
     progress.fresh = false;
     return true;
 }

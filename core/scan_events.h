@@ -51,23 +51,25 @@ bool running_counts_shown();
 // a shell calls it for its Reset, which it offers only between requests.
 void reset_counts();
 
-// Progress: the status line's text while a scan runs, kept in one slot where
-// the latest text wins. Walkers post into it for every folder they enter
-// without waiting for anything but the slot; the shell takes the text when
-// woken and then looks again no sooner than progress_interval_ms later, so
-// the status line is redrawn at a pace a person can read, however fast
-// folders are entered.
-constexpr uint32_t progress_text_size = 56;
+// Progress: the path of the folder being entered, relative to the top-level
+// item, kept in one slot where the latest wins. Walkers post into it for every
+// folder they enter without waiting for anything but the slot; the shell
+// takes it when woken and then looks again no sooner than
+// progress_interval_ms later, so the status line is redrawn at a pace a
+// person can read, however fast folders are entered. The shell shortens it
+// for its status line (text/summary.h: status_text), so the walk does no more
+// than copy it.
+constexpr uint32_t progress_text_size = path_capacity;
 constexpr int progress_interval_ms = 33;
 
-// Makes `text` (shorter than progress_text_size) the slot's text and wakes
-// the shell unless it is already going to look.
-void post_progress(const char* text);
+// Makes the `len` bytes at `rel` (fewer than progress_text_size) the slot's
+// text and wakes the shell unless it is already going to look.
+void post_progress(const char* rel, uint32_t len);
 
 // On the shell's thread: copies the text posted since the last take into
-// `out` (progress_text_size bytes) and returns true. The caller shows it, and
-// calls again after progress_interval_ms. Returns false when nothing new was
-// posted; then the next post wakes the shell again.
+// `out` (progress_text_size bytes), zero-terminated, and returns true. The
+// caller shows it, and calls again after progress_interval_ms. Returns false
+// when nothing new was posted; then the next post wakes the shell again.
 bool take_progress(char* out);
 
 // Drops a text not yet taken: called before a request tells that it

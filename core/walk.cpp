@@ -37,40 +37,6 @@ bool is_dot_or_dot_dot(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// The length of the UTF-8 character that starts with `byte`: 2 to 4 for a
-// lead byte, 0 for anything else.
-uint32_t sequence_length(unsigned char byte)
-{
-    if (byte >= 0xC2 && byte <= 0xDF) return 2;
-    if (byte >= 0xE0 && byte <= 0xEF) return 3;
-    if (byte >= 0xF0 && byte <= 0xF4) return 4;
-    return 0;
-}
-
-bool is_continuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
-// Where a cut at `at` falls inside a well-formed character of UTF-8, the
-// start of that character and *length its length; otherwise `at` and 0. Bytes
-// that are not UTF-8 (a Latin-1 name, say) are cut where the rule says.
-uint32_t character_around(const char* text, uint32_t n, uint32_t at, uint32_t* length)
-{
-    *length = 0;
-    for (uint32_t back = 1; back <= 3 && back <= at; ++back) {
-        const auto lead = static_cast<unsigned char>(text[at - back]);
-        if (is_continuation(lead)) continue;
-        const uint32_t len = sequence_length(lead);
-        if (len <= back || at - back + len > n) return at;
-        for (uint32_t i = 1; i < len; ++i)
-            if (!is_continuation(static_cast<unsigned char>(text[at - back + i]))) return at;
-        *length = len;
-        return at - back;
-    }
-    return at;
-}
-
 // Counts the folder at entry, posts it as progress, raises the maxima,
 // appends its separator and opens its listing. Returns the name slot (the
 // length of the path with its separator) when the listing is open and is
@@ -208,32 +174,8 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
     if (error != 0) report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
 }
 
-void shorten_status_text(char* out, const char* rel, uint32_t n)
-{
-    constexpr uint32_t kept = 25;
-    if (n < 2 * kept + 4) {
-        memcpy(out, rel, n);
-        out[n] = '\0';
-        return;
-    }
-    uint32_t length = 0;
-    const uint32_t head = character_around(rel, n, kept, &length);
-    const uint32_t start = character_around(rel, n, n - kept, &length);
-    const uint32_t tail = length != 0 ? start + length : n - kept;
-    char* end = out;
-    memcpy(end, rel, head);
-    end += head;
-    memcpy(end, "...", 3);
-    end += 3;
-    memcpy(end, rel + tail, n - tail);
-    end += n - tail;
-    *end = '\0';
-}
-
 void show_progress(const Walker* walker)
 {
-    char status[progress_text_size];
     const char* rel = walker->cursor.path + walker->cursor.base_len;
-    shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)));
-    post_progress(status);
+    post_progress(rel, static_cast<uint32_t>(strlen(rel)));
 }

@@ -1,4 +1,4 @@
-// The result texts of the four fields, and the status line's "Ready".
+// The result texts of the four fields, and the status line's texts.
 #include "text/summary.h"
 
 #include <cstdarg>
@@ -7,8 +7,27 @@
 
 #include "core/tally.h"
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace {
+
+// Where a cut at `at` falls inside a well-formed UTF-8 character of `text`
+// (n bytes), the start of that character, its length in *length; otherwise
+// `at`, and 0.
+size_t character_around(const char* text, size_t n, size_t at, size_t* length)
+{
+    *length = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t back = 1; back <= 3 && back <= at; ++back) {
+        if ((bytes[at - back] & 0xC0) == 0x80) continue;  // a continuation byte
+        char32_t code_point = 0;
+        const size_t len = utf8_character(bytes + at - back, n - (at - back), &code_point);
+        if (len <= back) return at;
+        *length = len;
+        return at - back;
+    }
+    return at;
+}
 
 const char* letter(uint32_t counter, const char* text)
 {
@@ -77,6 +96,27 @@ void total_size_text(char* out, const Tally& from)
 void longest_path_text(char* out, const Tally& from)
 {
     snprintf(out, summary_text_size, "%u / %u", from.max_rel_path, from.max_abs_path);
+}
+
+void status_text(char* out, const char* rel, size_t n)
+{
+    constexpr size_t kept = 25;
+    if (n < 2 * kept + 4) {
+        memcpy(out, rel, n);
+        out[n] = '\0';
+        return;
+    }
+    size_t length = 0;
+    const size_t head = character_around(rel, n, kept, &length);
+    const size_t start = character_around(rel, n, n - kept, &length);
+    const size_t tail = length != 0 ? start + length : n - kept;
+    char* end = out;
+    memcpy(end, rel, head);
+    end += head;
+    memcpy(end, "...", 3);
+    end += 3;
+    memcpy(end, rel + tail, n - tail);
+    end[n - tail] = '\0';
 }
 
 void ready_text(char* out, uint32_t unreadable)

@@ -1,7 +1,8 @@
 // The texts the shells show: the four result fields, built from a Tally, and
-// the status line's end of a request.
+// the status line's folder being entered and end of a request.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/tally.h"
@@ -20,6 +21,17 @@ void longest_path_text(char* out, const Tally& from);  // "6 / 13"
 // Writes the parenthesised figure in KB, MB, GB or TB for `total_bytes` at
 // `out` (room for 40 bytes): "  (1.2 KB)". Both digits are cut, never rounded.
 void size_unit_text(char* out, uint64_t total_bytes);
+
+// Room for a status text: the longest is 53 bytes.
+constexpr int status_text_size = 56;
+
+// The status line for the folder being entered, from its path relative to the
+// top-level item, `rel` (n bytes), into `out` (status_text_size bytes): the
+// path itself below 54 bytes, otherwise its first 25 bytes, "..." and its last
+// 25. Where the bytes around a cut are UTF-8, the cut moves to the nearest
+// character boundary that keeps at most 25 bytes; other bytes (a Latin-1 name)
+// are cut where the rule says.
+void status_text(char* out, const char* rel, size_t n);
 
 // The status line at the end of a request that could not read `unreadable`
 // items, into `out` (summary_text_size bytes): "Ready", or "Ready - 2 items

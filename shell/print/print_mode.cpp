@@ -92,8 +92,10 @@ void clear_status_line()
 // returns whether one was.
 bool show_status_line()
 {
-    char text[progress_text_size];
-    if (!take_progress(text)) return false;
+    char rel[progress_text_size];
+    if (!take_progress(rel)) return false;
+    char text[status_text_size];
+    status_text(text, rel, strlen(rel));
     const std::lock_guard<std::mutex> hold(terminal_mutex);
     fputs("\r\033[K", stderr);
     write_visible(stderr, text, strlen(text), status_line_columns());

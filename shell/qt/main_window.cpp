@@ -18,6 +18,8 @@
 #include <QShortcut>
 #include <QWindow>
 
+#include <cstring>
+
 #include "core/drop.h"
 #include "core/requests.h"
 #include "core/scan_events.h"
@@ -193,8 +195,10 @@ void MainWindowWidget::show_counts(const Tally& counts)
     }
 }
 
-void MainWindowWidget::show_progress(const char* text)
+void MainWindowWidget::show_progress(const char* rel)
 {
+    char text[status_text_size];
+    status_text(text, rel, strlen(rel));
     progress_ = QString::fromUtf8(text);
     has_progress_ = true;
     show_waiting_drops();

@@ -44,9 +44,10 @@ public:
     void show_request_finished(const Tally& counts, uint32_t unreadable);
     // The four fields show `counts`: a request's running counts, or Reset's.
     void show_counts(const Tally& counts);
-    // The folder being entered (UTF-8); the status line shows it with how
-    // many drops wait for the scan.
-    void show_progress(const char* text);
+    // The folder being entered, its path relative to the top-level item
+    // (UTF-8); the status line shows it shortened, with how many drops wait
+    // for the scan.
+    void show_progress(const char* rel);
 
 signals:
     // Quit, Escape or the close box ended the window: it is hidden, and the

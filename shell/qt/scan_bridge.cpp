@@ -120,9 +120,9 @@ public:
     void look_at_progress()
     {
         if (current_window.isNull()) return;
-        char text[progress_text_size];
-        const bool fresh = take_progress(text);
-        if (fresh) current_window->show_progress(text);
+        char rel[progress_text_size];
+        const bool fresh = take_progress(rel);
+        if (fresh) current_window->show_progress(rel);
         Tally running;
         const bool counting = running_tally(&running);
         if (counting) current_window->show_counts(running);

@@ -8,10 +8,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "core/drop.h"
 #include "core/requests.h"
-#include "core/tally.h"
 #include "core/scan_events.h"
+#include "core/tally.h"
 #include "resources/control_ids.h"
 #include "shell/dialog_templates.h"
 #include "shell/win32/about_box.h"
@@ -91,11 +93,13 @@ void progress_waiting(void* window)
 // is more.
 void look_at_progress(HWND window)
 {
-    char text[progress_text_size];
-    if (!take_progress(text)) {
+    char rel[progress_text_size];
+    if (!take_progress(rel)) {
         KillTimer(window, progress_timer);
         return;
     }
+    char text[status_text_size];
+    status_text(text, rel, strlen(rel));
     set_dialog_text(window, IDC_STATUS_LINE, text);
     SetTimer(window, progress_timer, progress_interval_ms, nullptr);
 }

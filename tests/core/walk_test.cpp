@@ -1,5 +1,5 @@
 // The item scan and folder walk: what one top-level item adds to the Tally, the
-// longest-path and depth rules, and the status text of the folder being entered.
+// longest-path and depth rules, and the progress of the folder being entered.
 #include "core/walk.h"
 
 #include <algorithm>
@@ -30,28 +30,6 @@ uint32_t separators_in(const std::string& path)
 std::string join(const std::string& folder, const std::string& name)
 {
     return folder + path_separator + name;
-}
-
-bool is_valid_utf8(const std::string& text)
-{
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t width = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        if (width == 0 || i + width > text.size()) return false;
-        for (size_t k = 1; k < width; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        i += width;
-    }
-    return true;
-}
-
-std::string shortened(const std::string& rel)
-{
-    char out[56];
-    std::memset(out, '#', sizeof out);
-    shorten_status_text(out, rel.data(), static_cast<uint32_t>(rel.size()));
-    EXPECT_NE(std::memchr(out, '\0', sizeof out), nullptr);
-    return out;
 }
 
 using WalkTest = ScanTest;
@@ -213,64 +191,9 @@ TEST_F(WalkTest, StatusTextNamesEachFolderRelativeToTheTopLevelItem)
     }
 }
 
-TEST(ShortenStatusText, ShowsUpTo53BytesWholeAndOtherwiseBothEnds)
-{
-    std::string text;
-    for (int i = 0; i < 200; ++i) text += static_cast<char>('!' + i % 90);
-    for (uint32_t n : {0u, 1u, 52u, 53u}) {
-        const std::string rel = text.substr(0, n);
-        EXPECT_EQ(shortened(rel), rel) << n;
-    }
-    // 54 bytes: bytes 0 to 24, "...", bytes 29 to 53.
-    const std::string rel54 = text.substr(0, 54);
-    EXPECT_EQ(shortened(rel54), rel54.substr(0, 25) + "..." + rel54.substr(29, 25));
-    for (uint32_t n : {54u, 55u, 200u}) {
-        const std::string rel = text.substr(0, n);
-        const std::string shown = shortened(rel);
-        EXPECT_EQ(shown.size(), 53u) << n;
-        EXPECT_EQ(shown, rel.substr(0, 25) + "..." + rel.substr(n - 25)) << n;
-    }
-    // Bytes that are not UTF-8 (a Latin-1 name of degree signs, 0xB0) are cut
-    // where the rule says, even where they look like the middle of a character.
-    const std::string latin1 = "/" + std::string(60, '\xB0');
-    EXPECT_EQ(shortened(latin1), latin1.substr(0, 25) + "..." + latin1.substr(61 - 25));
-}
-
-// Texts mixing characters of one to four bytes in shifting phases, so that
-// both cuts fall at every offset within a character: each cut moves back to
-// the nearest boundary that keeps at most 25 bytes.
-TEST(ShortenStatusText, WholeCharactersAreNeverSplit)
-{
-    const char* const characters[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
-    bool head_moved = false, tail_moved = false;
-    for (int phase = 0; phase < 16; ++phase) {
-        std::string rel;
-        std::vector<size_t> boundaries{0};
-        for (int i = 0; i < 30; ++i) {
-            rel += characters[(i * (phase % 3 + 1) + phase) % 4];
-            boundaries.push_back(rel.size());
-        }
-        const size_t n = rel.size();
-        ASSERT_GE(n, 54u);
-        SCOPED_TRACE(testing::Message() << "phase " << phase << ", " << n << " bytes");
-
-        size_t head = 0, tail = n;
-        for (size_t b : boundaries) {
-            if (b <= 25) head = b;
-            if (b >= n - 25 && b < tail) tail = b;
-        }
-        head_moved |= head < 25;
-        tail_moved |= tail > n - 25;
-        const std::string whole = shortened(rel);
-        EXPECT_EQ(whole, rel.substr(0, head) + "..." + rel.substr(tail));
-        EXPECT_TRUE(is_valid_utf8(whole));
-    }
-    EXPECT_TRUE(head_moved && tail_moved) << "the texts never put a character across a cut";
-}
-
-// Paths are UTF-8 on every platform: a folder name of two-byte characters
-// after one ASCII byte puts a character across both cuts of its status text.
-TEST_F(WalkTest, ProgressOfALongNonAsciiFolderNeverSplitsACharacter)
+// The walk posts the whole relative path, however long and whatever its
+// characters: the shell shortens it for its status line.
+TEST_F(WalkTest, ProgressIsTheWholeRelativePath)
 {
     std::string name = "x";
     for (int i = 0; i < 40; ++i) name += "\xC3\xBC";
@@ -278,14 +201,7 @@ TEST_F(WalkTest, ProgressOfALongNonAsciiFolderNeverSplitsACharacter)
     tree.folder("top/" + name);
     RecordingShell shell;
     scan_path(tree.path("top"));
-
-    // rel = separator, "x", then pairs at 2-3 ... 80-81 (82 bytes). Byte 25
-    // and byte 57 (= 82 - 25) are second bytes: keep bytes 0-23 and 58-81.
-    const std::string rel = path_separator + name;
-    const std::vector<std::string> texts = shell.progress();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1], rel.substr(0, 24) + "..." + rel.substr(58));
-    EXPECT_TRUE(is_valid_utf8(texts[1]));
+    EXPECT_EQ(shell.progress(), (std::vector<std::string>{"", path_separator + name}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // and separators (any character of 1 to 4 bytes in UTF-8, or bytes the rule
 // refuses): each text is terminated within its buffer, and read back it gives
 // the values it was built from; the size unit never falls as the total grows.
+// The rest of the input is a folder's relative path: its status text keeps
+// both ends of it, at most 25 bytes each, and splits no UTF-8 character.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "core/tally.h"
 #include "text/number_format.h"
 #include "text/summary.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -135,6 +138,34 @@ SizeFigure read_size_text(const char* text, uint64_t total)
     return {unit, whole * 10 + tenth};
 }
 
+// Whether every byte of `text` (n bytes) belongs to a well-formed character.
+bool is_utf8(const char* text, size_t n)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    char32_t code_point = 0;
+    for (size_t at = 0, len = 0; at < n; at += len)
+        if ((len = utf8_character(bytes + at, n - at, &code_point)) == 0) return false;
+    return true;
+}
+
+void check_status_text(const char* rel, size_t n)
+{
+    char* out = static_cast<char*>(malloc(status_text_size));
+    status_text(out, rel, n);
+    const size_t len = strnlen(out, status_text_size);
+    if (len == status_text_size) wrong("status text not terminated", "");
+    if (n < 54 && (len != n || memcmp(out, rel, n) != 0)) wrong("short path not shown whole", out);
+    if (n >= 54) {
+        const char* dots = strstr(out, "...");
+        const size_t head = dots != nullptr ? static_cast<size_t>(dots - out) : 0;
+        const size_t tail = len - head - 3;
+        if (dots == nullptr || head > 25 || head < 22 || tail > 25 || tail < 22) wrong("status text cuts", out);
+        if (memcmp(out, rel, head) != 0 || memcmp(dots + 3, rel + n - tail, tail) != 0) wrong("status text ends", out);
+    }
+    if (is_utf8(rel, n) && !is_utf8(out, len)) wrong("a character split", out);
+    free(out);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -216,5 +247,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             wrong("the figure fell as the total grew", text);
         free(text);
     }
+    // A path holds no zero byte.
+    const char* rel = reinterpret_cast<const char*>(data + in.pos);
+    check_status_text(rel, in.pos < size ? strnlen(rel, size - in.pos) : 0);
     return 0;
 }

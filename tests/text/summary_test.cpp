@@ -1,5 +1,6 @@
 // The four result texts built from Tally values, the KB/MB/GB/TB figure with
-// its 64-bit mend, and the status line's "Ready".
+// its 64-bit mend, and the status line's texts: the folder being entered, cut
+// between characters, and "Ready".
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -205,6 +206,89 @@ TEST_F(SummaryTest, ReadySaysHowManyItemsCouldNotBeRead)
         ready_text(out, unreadable);
         EXPECT_STREQ(out, want);
     }
+}
+
+bool is_valid_utf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t width = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        if (width == 0 || i + width > text.size()) return false;
+        for (size_t k = 1; k < width; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += width;
+    }
+    return true;
+}
+
+std::string shortened(const std::string& rel)
+{
+    char out[status_text_size];
+    std::memset(out, '#', sizeof out);
+    status_text(out, rel.data(), rel.size());
+    EXPECT_NE(std::memchr(out, '\0', sizeof out), nullptr);
+    return out;
+}
+
+TEST(StatusText, ShowsUpTo53BytesWholeAndOtherwiseBothEnds)
+{
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += static_cast<char>('!' + i % 90);
+    for (uint32_t n : {0u, 1u, 52u, 53u}) {
+        const std::string rel = text.substr(0, n);
+        EXPECT_EQ(shortened(rel), rel) << n;
+    }
+    // 54 bytes: bytes 0 to 24, "...", bytes 29 to 53.
+    const std::string rel54 = text.substr(0, 54);
+    EXPECT_EQ(shortened(rel54), rel54.substr(0, 25) + "..." + rel54.substr(29, 25));
+    for (uint32_t n : {54u, 55u, 200u}) {
+        const std::string rel = text.substr(0, n);
+        const std::string shown = shortened(rel);
+        EXPECT_EQ(shown.size(), 53u) << n;
+        EXPECT_EQ(shown, rel.substr(0, 25) + "..." + rel.substr(n - 25)) << n;
+    }
+    // Bytes that are not UTF-8 are cut where the rule says, even where they
+    // look like the middle of a character: a Latin-1 name of degree signs
+    // (0xB0), and the forms UTF-8 forbids around the cut, a surrogate and an
+    // overlong "/".
+    const std::string latin1 = "/" + std::string(60, '\xB0');
+    EXPECT_EQ(shortened(latin1), latin1.substr(0, 25) + "..." + latin1.substr(61 - 25));
+    for (const std::string forbidden : {"\xED\xA0\x80", "\xE0\x80\xAF"}) {
+        const std::string rel = std::string(24, 'a') + forbidden + std::string(30, 'b');
+        EXPECT_EQ(shortened(rel), rel.substr(0, 25) + "..." + rel.substr(rel.size() - 25));
+    }
+}
+
+// Texts mixing characters of one to four bytes in shifting phases, so that
+// both cuts fall at every offset within a character: each cut moves back to
+// the nearest boundary that keeps at most 25 bytes.
+TEST(StatusText, WholeCharactersAreNeverSplit)
+{
+    const char* const characters[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    bool head_moved = false, tail_moved = false;
+    for (int phase = 0; phase < 16; ++phase) {
+        std::string rel;
+        std::vector<size_t> boundaries{0};
+        for (int i = 0; i < 30; ++i) {
+            rel += characters[(i * (phase % 3 + 1) + phase) % 4];
+            boundaries.push_back(rel.size());
+        }
+        const size_t n = rel.size();
+        ASSERT_GE(n, 54u);
+        SCOPED_TRACE(testing::Message() << "phase " << phase << ", " << n << " bytes");
+
+        size_t head = 0, tail = n;
+        for (size_t b : boundaries) {
+            if (b <= 25) head = b;
+            if (b >= n - 25 && b < tail) tail = b;
+        }
+        head_moved |= head < 25;
+        tail_moved |= tail > n - 25;
+        const std::string whole = shortened(rel);
+        EXPECT_EQ(whole, rel.substr(0, head) + "..." + rel.substr(tail));
+        EXPECT_TRUE(is_valid_utf8(whole));
+    }
+    EXPECT_TRUE(head_moved && tail_moved) << "the texts never put a character across a cut";
 }
 
 }  // namespace
