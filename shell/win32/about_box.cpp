@@ -8,6 +8,8 @@
 #include "resources/version.h"
 #include "shell/win32/main_window.h"
 
+namespace {
+
 INT_PTR CALLBACK about_window_proc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -36,6 +38,8 @@ INT_PTR CALLBACK about_window_proc(HWND window, UINT message, WPARAM wParam, LPA
         return FALSE;
     }
 }
+
+}  // namespace
 
 void run_about_box(HWND owner)
 {

@@ -5,7 +5,5 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-INT_PTR CALLBACK about_window_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 // Runs the About box modally over `owner` until it is closed.
 void run_about_box(HWND owner);

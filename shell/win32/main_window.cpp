@@ -113,6 +113,21 @@ void place_on_top(HWND window, bool on_top)
                  SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
+// Registers control `control` of the main window with the tooltip window,
+// showing `text` (which must live as long as the window).
+void add_tooltip(int control, const char* text)
+{
+    const HWND window = main_window_handle.load(std::memory_order_acquire);
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, control));
+    tool.hinst = instance_handle;
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(tooltip_window, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void create_window(HWND window)
 {
     main_window_handle.store(window, std::memory_order_release);
@@ -150,21 +165,6 @@ INT_PTR command(HWND window, int id)
     }
 }
 
-}  // namespace
-
-void add_tooltip(int control, const char* text)
-{
-    const HWND window = main_window_handle.load(std::memory_order_acquire);
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window;
-    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, control));
-    tool.hinst = instance_handle;
-    tool.lpszText = const_cast<char*>(text);
-    SendMessageA(tooltip_window, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -195,6 +195,8 @@ INT_PTR CALLBACK main_window_proc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     }
 }
+
+}  // namespace
 
 // A Unicode dialog, so that its fields keep every character of the texts
 // written to them whatever the process's code page.
