@@ -1,8 +1,9 @@
 // The real main window and About box under Wine, driven in-process: both
-// templates (controls, texts, styles, layout, tab order), the tooltips, On
-// Top, Reset, the ways out, IDOK, the About box, drops counted on workers
-// (paths past MAX_PATH too), and start-up with path arguments, in-process
-// and as heapwise.exe.
+// templates (controls, texts and styles as the one table of dialogs.h gives
+// them; every text fits, labels line up with their fields, nothing overlaps,
+// tab order follows the template), the tooltips, On Top, Reset, the ways out,
+// IDOK, the About box, drops counted on workers (paths past MAX_PATH too), and
+// start-up with path arguments, in-process and as heapwise.exe.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <commctrl.h>
@@ -11,18 +12,20 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/threads.h"
 #include "core/walk.h"
-#include "core/scan_events.h"
 #include "resources/control_ids.h"
 #include "resources/version.h"
+#include "shell/dialog_templates.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/winmain.h"
 #include "tests/support/scan_hold.h"
@@ -33,48 +36,31 @@
 
 namespace {
 
-// A control as its template gives it: id, window class, text (null: not
-// checked here, the program writes it at once), the styles beyond child and
-// visible, and its place in dialog units.
-struct Control {
-    int id;
-    const char* kind;
-    const char* text;
+// The window class and the styles beyond child and visible that the resource
+// script gives each kind of control.
+struct ControlClass {
+    const char* name;
     LONG styles;
-    RECT place;  // x, y, width, height
 };
 
-constexpr LONG label = SS_RIGHT | SS_NOPREFIX | WS_GROUP;
-constexpr LONG field = ES_READONLY | WS_BORDER | WS_TABSTOP;
+ControlClass class_for(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::label: return {"Static", SS_RIGHT | SS_NOPREFIX | WS_GROUP};
+    case ControlKind::field: return {"Edit", ES_READONLY | WS_BORDER | WS_TABSTOP};
+    case ControlKind::check_box: return {"Button", BS_AUTOCHECKBOX | WS_TABSTOP};
+    case ControlKind::push_button: return {"Button", BS_PUSHBUTTON | WS_TABSTOP};
+    case ControlKind::default_button: return {"Button", BS_DEFPUSHBUTTON | WS_TABSTOP};
+    case ControlKind::status_line: return {"Static", SS_SUNKEN | SS_NOPREFIX | WS_GROUP};
+    case ControlKind::icon: return {"Static", SS_ICON};
+    case ControlKind::right_text: return {"Static", SS_RIGHT | SS_NOPREFIX | WS_GROUP};
+    case ControlKind::centred_text: return {"Static", SS_CENTER | SS_NOPREFIX | WS_GROUP};
+    case ControlKind::rule: return {"Static", SS_SUNKEN};
+    }
+    return {"", 0};
+}
+
 constexpr LONG dialog_styles = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_3DLOOK;
-
-const Control main_controls[] = {
-    {5, "Static", "File Count:", label, {5, 6, 43, 12}},
-    {IDC_FILES_FIELD, "Edit", nullptr, field, {50, 5, 130, 12}},
-    {5, "Static", "Folder Count:", label, {5, 24, 43, 12}},
-    {IDC_FOLDERS_FIELD, "Edit", nullptr, field, {50, 23, 130, 12}},
-    {5, "Static", "Total Size:", label, {5, 42, 43, 12}},
-    {IDC_SIZE_FIELD, "Edit", nullptr, field, {50, 41, 130, 12}},
-    {5, "Static", "Max Path:", label, {5, 60, 43, 12}},
-    {IDC_PATH_FIELD, "Edit", nullptr, field, {50, 59, 130, 12}},
-    {IDC_ON_TOP_CHECK, "Button", "On &Top", BS_AUTOCHECKBOX | WS_TABSTOP, {5, 75, 40, 14}},
-    {IDC_ABOUT_BUTTON, "Button", "&About", BS_PUSHBUTTON | WS_TABSTOP, {50, 75, 40, 14}},
-    {IDC_RESET_BUTTON, "Button", "&Reset", BS_PUSHBUTTON | WS_TABSTOP, {95, 75, 40, 14}},
-    {IDC_QUIT_BUTTON, "Button", "&Quit", BS_PUSHBUTTON | WS_TABSTOP, {140, 75, 40, 14}},
-    {IDC_STATUS_LINE, "Static", "Ready", SS_SUNKEN | SS_NOPREFIX | WS_GROUP, {5, 93, 175, 10}},
-};
-
-const char about_lines[] = "Heapwise v" HEAPWISE_VERSION "\r\n" HEAPWISE_COPYRIGHT_1 "\r\n" HEAPWISE_COPYRIGHT_2;
-
-const Control about_controls[] = {
-    {5, "Static", nullptr, SS_ICON, {10, 6, 32, 32}},
-    {5, "Static", about_lines, SS_RIGHT | SS_NOPREFIX | WS_GROUP, {50, 5, 140, 28}},
-    {5, "Static", "", SS_SUNKEN, {10, 35, 180, 1}},
-    {5, "Static", "Simple tool to count files and find max folder depth.\r\nFor more information please visit:",
-     SS_CENTER | SS_NOPREFIX | WS_GROUP, {10, 50, 180, 30}},
-    {IDC_ADDRESS_BUTTON, "Button", HEAPWISE_WEB_ADDRESS, BS_PUSHBUTTON | WS_TABSTOP, {40, 80, 120, 14}},
-    {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {75, 110, 50, 14}},
-};
 
 std::string class_of(HWND window)
 {
@@ -83,37 +69,41 @@ std::string class_of(HWND window)
     return name;
 }
 
-// A place in dialog units (x, y, width, height), converted to the dialog's
-// pixels as the dialog manager converts it: corner and size each on its own.
-RECT pixels(HWND dialog, RECT place)
+// A child's place in its dialog's client area, in pixels.
+RECT place_of(HWND child)
 {
-    MapDialogRect(dialog, &place);
-    return {place.left, place.top, place.left + place.right, place.top + place.bottom};
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 
-// Every child of `dialog` in template order against `expected`: class, id,
-// text, styles and place.
-template <size_t n>
-void check_template(HWND dialog, const Control (&expected)[n])
+// Every child of `dialog`, in template order, is the control the template
+// names (id, class, text, styles), inside the dialog and clear of the others;
+// each label stands left of the field it names, on that field's line.
+void check_template(HWND dialog, const DialogTemplate& expected)
 {
     std::vector<HWND> children;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
-    ASSERT_EQ(children.size(), n);
-    POINT origin = {0, 0};
-    ClientToScreen(dialog, &origin);
-    for (size_t i = 0; i < n; ++i) {
-        SCOPED_TRACE("control " + std::to_string(i) + " (" + std::to_string(expected[i].id) + ")");
+    ASSERT_EQ(children.size(), expected.controls.size());
+    RECT client;
+    GetClientRect(dialog, &client);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const DialogControl& record = expected.controls[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " (" + std::to_string(record.id) + ")");
         const HWND child = children[i];
-        EXPECT_EQ(GetDlgCtrlID(child), expected[i].id);
-        EXPECT_EQ(lstrcmpiA(class_of(child).c_str(), expected[i].kind), 0) << class_of(child);
-        if (expected[i].text != nullptr) {
-            EXPECT_EQ(window_text(child), expected[i].text);
+        const ControlClass wanted_class = class_for(record.kind);
+        EXPECT_EQ(GetDlgCtrlID(child), record.id);
+        EXPECT_EQ(lstrcmpiA(class_of(child).c_str(), wanted_class.name), 0) << class_of(child);
+        // A field's text is the program's at once; an icon has none.
+        if (record.kind != ControlKind::field && record.kind != ControlKind::icon) {
+            EXPECT_EQ(window_text(child), record.text);
         }
         const LONG style = GetWindowLongA(child, GWL_STYLE);
         EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
         // The dialog manager draws a bordered edit sunken instead (3-D look).
-        LONG wanted = expected[i].styles;
+        LONG wanted = wanted_class.styles;
         LONG got = style & ~(WS_CHILD | WS_VISIBLE);
         if (wanted & WS_BORDER) {
             EXPECT_TRUE((got & WS_BORDER) || (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
@@ -121,20 +111,21 @@ void check_template(HWND dialog, const Control (&expected)[n])
             got &= ~WS_BORDER;
         }
         EXPECT_EQ(got, wanted) << std::hex << "style " << style;
-        RECT rect;
-        GetWindowRect(child, &rect);
-        OffsetRect(&rect, -origin.x, -origin.y);
-        const RECT place = pixels(dialog, expected[i].place);
-        EXPECT_EQ(rect.left, place.left);
-        EXPECT_EQ(rect.top, place.top);
-        if (expected[i].styles == SS_ICON) {
-            // An icon control takes the size of its icon.
-            EXPECT_EQ(rect.right - rect.left, GetSystemMetrics(SM_CXICON));
-            EXPECT_EQ(rect.bottom - rect.top, GetSystemMetrics(SM_CYICON));
-            continue;
+
+        const RECT place = place_of(child);
+        RECT inside;
+        EXPECT_TRUE(IntersectRect(&inside, &place, &client) && EqualRect(&inside, &place)) << "outside the dialog";
+        for (size_t k = i + 1; k < children.size(); ++k) {
+            const RECT other = place_of(children[k]);
+            RECT common;
+            EXPECT_FALSE(IntersectRect(&common, &place, &other)) << "overlaps control " << k;
         }
-        EXPECT_EQ(rect.right, place.right);
-        EXPECT_EQ(rect.bottom, place.bottom);
+        if (record.kind == ControlKind::label && i + 1 < children.size()) {
+            const RECT field = place_of(children[i + 1]);
+            const LONG middle = (place.top + place.bottom) / 2;
+            EXPECT_LE(place.right, field.left) << "the label is not left of its field";
+            EXPECT_TRUE(middle > field.top && middle < field.bottom) << "the label is off its field's line";
+        }
     }
 }
 
@@ -161,28 +152,36 @@ void check_texts_fit(HWND dialog)
     }
 }
 
-// The controls Tab reaches, in order, starting from the first.
-std::vector<int> tab_order(HWND dialog, size_t steps)
+// Tab reaches the controls that have a tab stop in template order, from the
+// first, and then the first again.
+void check_tab_order(HWND dialog, const DialogTemplate& expected)
 {
-    std::vector<int> ids;
+    std::vector<int> stops;
+    for (const DialogControl& record : expected.controls)
+        if (class_for(record.kind).styles & WS_TABSTOP) stops.push_back(record.id);
+    ASSERT_FALSE(stops.empty());
+    stops.push_back(stops.front());
+    std::vector<int> reached;
     HWND at = GetNextDlgTabItem(dialog, nullptr, FALSE);
-    for (size_t i = 0; i < steps && at != nullptr; ++i) {
-        ids.push_back(GetDlgCtrlID(at));
+    for (size_t i = 0; i < stops.size() && at != nullptr; ++i) {
+        reached.push_back(GetDlgCtrlID(at));
         at = GetNextDlgTabItem(dialog, at, FALSE);
     }
-    return ids;
+    EXPECT_EQ(reached, stops);
 }
 
-void check_dialog_frame(HWND dialog, const char* title, LONG width, LONG height)
+// The dialog's title, class, styles and size are the template's.
+void check_dialog_frame(HWND dialog, const DialogTemplate& expected)
 {
-    EXPECT_EQ(window_text(dialog), title);
+    EXPECT_EQ(window_text(dialog), expected.title);
     EXPECT_EQ(class_of(dialog), "#32770");
     const LONG style = GetWindowLongA(dialog, GWL_STYLE);
     EXPECT_EQ(style & dialog_styles, dialog_styles) << std::hex << style;
     EXPECT_TRUE(IsWindowVisible(dialog));
     RECT client;
     GetClientRect(dialog, &client);
-    const RECT size = pixels(dialog, {0, 0, width, height});
+    RECT size = {0, 0, expected.width, expected.height};
+    MapDialogRect(dialog, &size);
     EXPECT_EQ(client.right, size.right);
     EXPECT_EQ(client.bottom, size.bottom);
 }
@@ -352,13 +351,10 @@ const std::string program_line = "\"C:\\Program Files\\Heapwise\\heapwise.exe\""
 TEST(MainWindow, ShowsTheTemplateWithZeroTextsAndReady)
 {
     const int code = run_with_driver(program_line, [](HWND dialog) {
-        check_dialog_frame(dialog, "Heapwise - Drop Files to Count", 185, 107);
-        check_template(dialog, main_controls);
+        check_dialog_frame(dialog, main_window_template);
+        check_template(dialog, main_window_template);
         check_texts_fit(dialog);
-        EXPECT_EQ(tab_order(dialog, 9),
-                  (std::vector<int>{IDC_FILES_FIELD, IDC_FOLDERS_FIELD, IDC_SIZE_FIELD, IDC_PATH_FIELD,
-                                    IDC_ON_TOP_CHECK, IDC_ABOUT_BUTTON, IDC_RESET_BUTTON, IDC_QUIT_BUTTON,
-                                    IDC_FILES_FIELD}));
+        check_tab_order(dialog, main_window_template);
         EXPECT_EQ(shown(dialog), zero_texts());
         EXPECT_EQ(control_text(dialog, IDC_FILES_FIELD), "0");
         EXPECT_EQ(control_text(dialog, IDC_STATUS_LINE), "Ready");
@@ -374,31 +370,28 @@ TEST(MainWindow, ShowsTheTemplateWithZeroTextsAndReady)
     EXPECT_EQ(code, 0);
 }
 
-TEST(MainWindow, RegistersTheFiveTooltipsInOrder)
+// Each control of the tooltip table has its tooltip, registered in the
+// table's order.
+TEST(MainWindow, RegistersTheTooltipsOfTheTableInOrder)
 {
     run_with_driver(program_line, [](HWND dialog) {
         ASSERT_NE(tooltip_window, nullptr);
         EXPECT_TRUE(topmost(tooltip_window));
         EXPECT_TRUE(GetWindowLongA(tooltip_window, GWL_STYLE) & TTS_ALWAYSTIP);
-        ASSERT_EQ(SendMessageA(tooltip_window, TTM_GETTOOLCOUNT, 0, 0), 5);
-        const std::pair<int, const char*> expected[] = {
-            {IDC_FILES_FIELD, "R = Read-Only, S = System, H = Hidden"},
-            {IDC_FOLDERS_FIELD, "Depth is max relative / absolute folder nesting depth"},
-            {IDC_PATH_FIELD, "Max relative / absolute path length in characters"},
-            {IDC_ON_TOP_CHECK, "Keep Heapwise window on top"},
-            {IDC_RESET_BUTTON, "Reset all counts"},
-        };
-        for (int i = 0; i < 5; ++i) {
+        const auto count = static_cast<LRESULT>(std::size(main_window_tooltips));
+        ASSERT_EQ(SendMessageA(tooltip_window, TTM_GETTOOLCOUNT, 0, 0), count);
+        for (LRESULT i = 0; i < count; ++i) {
+            const Tooltip& expected = main_window_tooltips[i];
             SCOPED_TRACE("tooltip " + std::to_string(i));
             char text[1024] = "";
             TOOLINFOA tool = {};
             tool.cbSize = TTTOOLINFOA_V1_SIZE;
             tool.lpszText = text;
             ASSERT_TRUE(SendMessageA(tooltip_window, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
-            EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, expected[i].first)));
+            EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, expected.control)));
             EXPECT_EQ(tool.hwnd, dialog);
             EXPECT_EQ(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), UINT{TTF_IDISHWND | TTF_SUBCLASS});
-            EXPECT_STREQ(text, expected[i].second);
+            EXPECT_STREQ(text, expected.text);
         }
     });
 }
@@ -417,31 +410,24 @@ TEST(MainWindow, OnTopBoxTakesTheWindowOffTopAndBack)
     });
 }
 
-TEST(MainWindow, EscapeQuits)
+TEST(MainWindow, EscapeTheCloseBoxAndQuitEachQuit)
 {
-    const int code = run_with_driver(program_line, [](HWND dialog) {
-        press_key(dialog, VK_ESCAPE);
-        EXPECT_TRUE(window_gone(dialog));
-    });
-    EXPECT_EQ(code, 0);
-}
-
-TEST(MainWindow, CloseBoxQuits)
-{
-    const int code = run_with_driver(program_line, [](HWND dialog) {
-        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_TRUE(window_gone(dialog));
-    });
-    EXPECT_EQ(code, 0);
-}
-
-TEST(MainWindow, QuitButtonQuits)
-{
-    const int code = run_with_driver(program_line, [](HWND dialog) {
-        click(dialog, IDC_QUIT_BUTTON);
-        EXPECT_TRUE(window_gone(dialog));
-    });
-    EXPECT_EQ(code, 0);
+    const struct {
+        const char* name;
+        void (*quit)(HWND dialog);
+    } ways[] = {
+        {"Escape", [](HWND dialog) { press_key(dialog, VK_ESCAPE); }},
+        {"close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Quit", [](HWND dialog) { click(dialog, IDC_QUIT_BUTTON); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        const int code = run_with_driver(program_line, [&way](HWND dialog) {
+            way.quit(dialog);
+            EXPECT_TRUE(window_gone(dialog));
+        });
+        EXPECT_EQ(code, 0);
+    }
 }
 
 TEST(MainWindow, IdokAndEnterDoNothing)
@@ -556,11 +542,11 @@ TEST(AboutBox, OpensOwnedAndModalAndClosesThreeWays)
             EXPECT_EQ(GetWindow(about, GW_OWNER), dialog);
             EXPECT_FALSE(IsWindowEnabled(dialog));
             if (round == 1) {
-                check_dialog_frame(about, "Heapwise", 200, 130);
-                check_template(about, about_controls);
+                check_dialog_frame(about, about_box_template);
+                check_template(about, about_box_template);
                 check_texts_fit(about);
                 EXPECT_NE(SendMessageA(GetWindow(about, GW_CHILD), STM_GETICON, 0, 0), 0);
-                EXPECT_EQ(tab_order(about, 3), (std::vector<int>{IDC_ADDRESS_BUTTON, IDOK, IDC_ADDRESS_BUTTON}));
+                check_tab_order(about, about_box_template);
             }
             close(about);
             EXPECT_TRUE(window_gone(about));

@@ -1,5 +1,5 @@
-// The main window on the offscreen platform: its controls placed from dialog
-// units, texts, tab order, tooltips and what screen readers hear, On Top,
+// The main window on the offscreen platform: the template's layout kept with
+// any font, texts, tab order, tooltips and what screen readers hear, On Top,
 // maximizing, Reset, the ways to quit, drops and the clipboard keys, what
 // could not be read, drops while scans run, the command-line paths and the
 // About box, with the core's real workers counting real folders.
@@ -33,6 +33,7 @@
 #include "core/scan_events.h"
 #include "core/tally.h"
 #include "resources/control_ids.h"
+#include "shell/dialog_templates.h"
 #include "shell/qt/about_box.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/scan_bridge.h"
@@ -98,6 +99,13 @@ QLabel* label_with_text(const QWidget& window, const QString& text)
     return nullptr;
 }
 
+// The widget a record of the main window's template became.
+const QWidget* widget_for(const MainWindowWidget& window, const DialogControl& record)
+{
+    if (record.kind == ControlKind::label) return label_with_text(window, QString::fromUtf8(record.text));
+    return window.control(record.id);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -133,53 +141,47 @@ private slots:
         release_argument_list();
     }
 
-    // Each control sits where the template puts it, converted with the
-    // window font's average character width / 4 and height / 8 (the width
-    // raised where a label would not fit), and every label text shows whole.
-    void controls_are_placed_in_dialog_units()
+    // With any font the window keeps the template's layout: it cannot be
+    // resized and opens centred; every control lies inside it, clear of the
+    // others, left of or above another where the template puts it so; every
+    // label shows its whole text, right-aligned; a larger font gives a larger
+    // window.
+    void controls_keep_the_templates_layout()
     {
-        for (int point_size : {9, 14}) {
+        QSize sizes[2];
+        const int point_sizes[2] = {9, 14};
+        for (int f = 0; f < 2; ++f) {
             QFont font = QApplication::font();
-            font.setPointSize(point_size);
+            font.setPointSize(point_sizes[f]);
             QApplication::setFont(font);
             MainWindowWidget window;
-            const QFontMetrics metrics(window.font());
-            int base_x = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
-            // ...widened, when the font is wide, until every label fits.
-            for (const char* text : {"File Count:", "Folder Count:", "Total Size:", "Max Path:"})
-                while ((43 * base_x + 2) / 4 < metrics.horizontalAdvance(text)) ++base_x;
-            const int base_y = metrics.height();
-            auto rect = [&](int x, int y, int w, int h) {
-                auto to_x = [&](int units) { return (units * base_x + 2) / 4; };
-                auto to_y = [&](int units) { return (units * base_y + 4) / 8; };
-                return QRect(to_x(x), to_y(y), to_x(w), to_y(h));
-            };
-            QCOMPARE(window.size(), rect(0, 0, 185, 107).size());
-            QCOMPARE(window.minimumSize(), window.maximumSize());  // not resizable
+            sizes[f] = window.size();
+            QCOMPARE(window.minimumSize(), window.maximumSize());
             const QPoint centre = window.screen()->availableGeometry().center();
             QVERIFY((window.geometry().center() - centre).manhattanLength() <= 2);
 
-            const struct {
-                int id;
-                QRect rect;
-            } controls[] = {
-                {IDC_FILES_FIELD, rect(50, 5, 130, 12)},   {IDC_FOLDERS_FIELD, rect(50, 23, 130, 12)},
-                {IDC_SIZE_FIELD, rect(50, 41, 130, 12)},   {IDC_PATH_FIELD, rect(50, 59, 130, 12)},
-                {IDC_ON_TOP_CHECK, rect(5, 75, 40, 14)},   {IDC_ABOUT_BUTTON, rect(50, 75, 40, 14)},
-                {IDC_RESET_BUTTON, rect(95, 75, 40, 14)},  {IDC_QUIT_BUTTON, rect(140, 75, 40, 14)},
-                {IDC_STATUS_LINE, rect(5, 93, 175, 10)},
-            };
-            for (const auto& control : controls) QCOMPARE(window.control(control.id)->geometry(), control.rect);
-            // Each label's height moves it to its field's line (tested below).
-            for (const char* text : {"File Count:", "Folder Count:", "Total Size:", "Max Path:"}) {
-                QLabel* label = label_with_text(window, text);
-                QVERIFY2(label != nullptr, text);
-                QCOMPARE(label->x(), rect(5, 0, 43, 12).x());
-                QCOMPARE(label->size(), rect(5, 0, 43, 12).size());
+            const auto& records = main_window_template.controls;
+            for (size_t i = 0; i < records.size(); ++i) {
+                const QWidget* a = widget_for(window, records[i]);
+                QVERIFY2(a != nullptr, records[i].text);
+                const QRect place = a->geometry();
+                QVERIFY(window.rect().contains(place));
+                for (size_t k = i + 1; k < records.size(); ++k) {
+                    const QRect other = widget_for(window, records[k])->geometry();
+                    const DialogControl &ra = records[i], &rb = records[k];
+                    QVERIFY2(!place.intersects(other), qPrintable(QString("controls %1 and %2").arg(i).arg(k)));
+                    if (ra.x + ra.width <= rb.x) QVERIFY(place.right() < other.left());
+                    if (rb.x + rb.width <= ra.x) QVERIFY(other.right() < place.left());
+                    if (ra.y + ra.height <= rb.y) QVERIFY(place.bottom() < other.top());
+                    if (rb.y + rb.height <= ra.y) QVERIFY(other.bottom() < place.top());
+                }
+                if (records[i].kind != ControlKind::label) continue;
+                const auto* label = static_cast<const QLabel*>(a);
                 QVERIFY(label->alignment() & Qt::AlignRight);
                 QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
             }
         }
+        QVERIFY(sizes[1].width() > sizes[0].width() && sizes[1].height() > sizes[0].height());
         QApplication::setFont(QFont());
     }
 
@@ -264,36 +266,40 @@ private slots:
         QCOMPARE(status->textFormat(), Qt::PlainText);  // "&" in a path is shown as it is
     }
 
+    // Tab reaches the fields, the check box and the buttons in template
+    // order; the status line takes no focus.
     void tab_order_follows_the_template()
     {
         MainWindowWidget window;
-        const std::vector<int> order = {IDC_FILES_FIELD, IDC_FOLDERS_FIELD, IDC_SIZE_FIELD, IDC_PATH_FIELD,
-                                        IDC_ON_TOP_CHECK, IDC_ABOUT_BUTTON, IDC_RESET_BUTTON, IDC_QUIT_BUTTON};
+        std::vector<int> order;
+        for (const DialogControl& record : main_window_template.controls)
+            if (record.kind == ControlKind::field || record.kind == ControlKind::check_box ||
+                record.kind == ControlKind::push_button)
+                order.push_back(record.id);
         std::vector<int> met;
-        QWidget* widget = window.control(IDC_FILES_FIELD);
+        QWidget* widget = window.control(order.front());
         do {
             if (widget->focusPolicy() & Qt::TabFocus) {
                 for (int id : order)
                     if (window.control(id) == widget) met.push_back(id);
             }
             widget = widget->nextInFocusChain();
-        } while (widget != window.control(IDC_FILES_FIELD) && met.size() <= order.size());
+        } while (widget != window.control(order.front()) && met.size() <= order.size());
         QCOMPARE(met, order);
         QCOMPARE(window.control(IDC_STATUS_LINE)->focusPolicy(), Qt::NoFocus);
     }
 
-    void tooltips()
+    // Each control of the tooltip table has its tooltip; the others have none.
+    void tooltips_come_from_the_table()
     {
         MainWindowWidget window;
-        QCOMPARE(window.control(IDC_FILES_FIELD)->toolTip(), QString("R = Read-Only, S = System, H = Hidden"));
-        QCOMPARE(window.control(IDC_FOLDERS_FIELD)->toolTip(),
-                 QString("Depth is max relative / absolute folder nesting depth"));
-        QCOMPARE(window.control(IDC_PATH_FIELD)->toolTip(),
-                 QString("Max relative / absolute path length in characters"));
-        QCOMPARE(window.control(IDC_ON_TOP_CHECK)->toolTip(), QString("Keep Heapwise window on top"));
-        QCOMPARE(window.control(IDC_RESET_BUTTON)->toolTip(), QString("Reset all counts"));
-        for (int id : {IDC_SIZE_FIELD, IDC_ABOUT_BUTTON, IDC_QUIT_BUTTON, IDC_STATUS_LINE})
-            QVERIFY(window.control(id)->toolTip().isEmpty());
+        for (const DialogControl& record : main_window_template.controls) {
+            if (record.kind == ControlKind::label) continue;
+            QString expected;
+            for (const Tooltip& tooltip : main_window_tooltips)
+                if (tooltip.control == record.id) expected = QString::fromUtf8(tooltip.text);
+            QCOMPARE(window.control(record.id)->toolTip(), expected);
+        }
         QVERIFY(window.testAttribute(Qt::WA_AlwaysShowToolTips));
     }
 
