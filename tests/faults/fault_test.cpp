@@ -1,21 +1,32 @@
 // The real program on real trees with faults injected as it walks them: by a
 // preloaded library (entries that vanish or turn into links, listings that
 // fail), by resource limits (descriptors, stack), and by the kernel's own
-// trees (/proc, /sys) and very wide and very deep folders.
+// trees (/proc, /sys) and very wide and very deep folders; the deepest are
+// walked on a worker and on a measured stack too.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/failure_report.h"
+#include "core/file_system.h"
+#include "core/tally.h"
+#include "tests/support/recording_shell.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_tree.h"
 
@@ -298,20 +309,127 @@ TEST(LargeTrees, FolderOfOneHundredThousandEntries)
     EXPECT_EQ(field(outcome, "max_rel_path"), length("/entry-99999"));
 }
 
-// 2,000 levels of "d": the longest chain the path buffer holds below a short
-// temporary folder. The main thread gets a 256 KiB stack; the walk runs on a
-// worker with a stack of its own, so it must finish all the same.
-TEST(LargeTrees, TwoThousandLevelsOnASmallStack)
+namespace {
+
+// The deepest trees: 2,000 levels of "d" (the longest chain the path buffer
+// holds below a short temporary folder) and a file at the bottom, walked to
+// the bottom in each of the ways a deep walk can fail, and counted the same.
+struct DeepWalk {
+    const char* name;
+    bool under_sanitizers;  // sanitizers make every stack frame several times larger
+    Tally (*walk)(const std::string& root);
+};
+
+void PrintTo(const DeepWalk& walk, std::ostream* out)
 {
-    SKIP_UNDER_SANITIZERS("sanitizers make every stack frame several times larger");
-    TempTree tree;
-    ASSERT_LT(tree.root().size() + 2 * 2000, 4096u) << "temporary folder path too long: " << tree.root();
-    tree.folder_chain("d", 2000);
+    *out << walk.name;
+}
+
+size_t open_descriptors()
+{
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
+// Counted by a drop's worker, as the program counts: one recursion and one
+// descriptor per level, each closed again, and nothing it cannot read.
+Tally walk_on_a_worker(const std::string& root)
+{
+    reset_tally();
+    store_failure_report([](ScanFailure, const char* path, size_t path_len, const char*, int error) {
+        ADD_FAILURE() << "cannot read " << std::string(path, path_len) << ": " << strerror(error);
+    });
+    const size_t descriptors = open_descriptors();
+    run_drop({root});
+    EXPECT_EQ(open_descriptors(), descriptors);
+    store_failure_report(nullptr);
+    return tally;
+}
+
+// Counted on a thread whose 256 KiB stack is painted beforehand and guarded
+// below, so an overflow faults and the untouched paint shows the walk's
+// high-water mark: the deepest walk the path buffer allows must fit too.
+Tally walk_on_a_measured_stack(const std::string& root)
+{
+    constexpr size_t stack_size = 256 * 1024;
+    constexpr size_t guard_size = 64 * 1024;
+    constexpr unsigned char paint = 0xA5;
+    void* block = mmap(nullptr, guard_size + stack_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_NE(block, MAP_FAILED);
+    if (block == MAP_FAILED) return {};
+    auto* stack = static_cast<unsigned char*>(block) + guard_size;
+    EXPECT_EQ(mprotect(block, guard_size, PROT_NONE), 0);
+    memset(stack, paint, stack_size);
+
+    reset_tally();
+    std::string path = root;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    EXPECT_EQ(pthread_attr_setstack(&attributes, stack, stack_size), 0);
+    pthread_t thread;
+    const auto walk = [](void* raw) -> void* {
+        scan_path(*static_cast<std::string*>(raw));
+        return nullptr;
+    };
+    EXPECT_EQ(pthread_create(&thread, &attributes, walk, &path), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+
+    size_t untouched = 0;
+    while (untouched < stack_size && stack[untouched] == paint) ++untouched;
+    const size_t used = stack_size - untouched;
+    const size_t levels = tally.max_rel_depth;
+    testing::Test::RecordProperty("stack_bytes_per_level", static_cast<int>(used / levels));
+    printf("walk of %zu levels used %zu bytes of stack, %zu per level\n", levels, used, used / levels);
+    EXPECT_LT(used / levels * max_folder_level, stack_size) << used << " bytes for " << levels << " levels";
+    munmap(block, guard_size + stack_size);
+    return tally;
+}
+
+// Counted by the program itself, its main thread given a 256 KiB stack: the
+// walk runs on a worker with a stack of its own.
+Tally walk_in_the_program(const std::string& root)
+{
     RunOptions small_stack;
     small_stack.stack = 256 * 1024;
-    const Outcome outcome = run_heapwise({tree.root()}, small_stack);
+    const Outcome outcome = run_heapwise({root}, small_stack);
     EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
-    EXPECT_EQ(field(outcome, "folder_count"), 2001u);
-    EXPECT_EQ(field(outcome, "max_rel_depth"), 2001u);
-    EXPECT_EQ(field(outcome, "max_rel_path"), 2u * 2000);
+    const auto number = [&outcome](const char* name) { return static_cast<uint32_t>(field(outcome, name)); };
+    return {number("file_count"), number("files_read_only"), number("files_system"), number("files_hidden"),
+            number("folder_count"), number("folders_read_only"), number("folders_system"), number("folders_hidden"),
+            field(outcome, "total_bytes"), number("max_rel_depth"), number("max_abs_depth"),
+            number("max_rel_path"), number("max_abs_path")};
 }
+
+class TwoThousandLevels : public testing::TestWithParam<DeepWalk> {};
+
+}  // namespace
+
+TEST_P(TwoThousandLevels, AreWalkedToTheBottom)
+{
+    if (sanitized && !GetParam().under_sanitizers) GTEST_SKIP() << "sanitizers make stack frames larger";
+    constexpr uint32_t levels = 2000;
+    TempTree tree;
+    const std::string root = tree.root();
+    const uint32_t rel_file = 2 * levels + 2;  // "/d" per level, then "/f"
+    ASSERT_LT(root.size() + rel_file, path_capacity) << "temporary folder path too long: " << root;
+    tree.file(tree.folder_chain("d", levels) + "/f", 9);
+
+    const uint32_t slashes = static_cast<uint32_t>(std::count(root.begin(), root.end(), '/'));
+    Tally expected{};
+    expected.file_count = 1;
+    expected.folder_count = levels + 1;
+    expected.total_bytes = 9;
+    expected.max_rel_depth = levels + 1;
+    expected.max_abs_depth = levels + 1 + slashes;
+    expected.max_rel_path = rel_file;
+    expected.max_abs_path = length(root) + rel_file;
+    EXPECT_EQ(describe(GetParam().walk(root)), describe(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(DeepWalk, TwoThousandLevels,
+                         testing::Values(DeepWalk{"OnAWorker", true, walk_on_a_worker},
+                                         DeepWalk{"OnAMeasuredStack", false, walk_on_a_measured_stack},
+                                         DeepWalk{"InTheProgram", false, walk_in_the_program}),
+                         [](const testing::TestParamInfo<DeepWalk>& param) { return param.param.name; });
