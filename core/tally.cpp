@@ -8,15 +8,6 @@ void reset_tally()
     tally = Tally{};
 }
 
-namespace {
-
-void raise(uint32_t& maximum, uint32_t value)
-{
-    if (value > maximum) maximum = value;
-}
-
-}  // namespace
-
 void add_share(Tally* into, const Tally& share)
 {
     into->file_count += share.file_count;

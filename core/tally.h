@@ -45,6 +45,12 @@ extern Tally tally;
 // do).
 void reset_tally();
 
+// Raises `maximum` to `value` where that is larger.
+inline void raise(uint32_t& maximum, uint32_t value)
+{
+    if (value > maximum) maximum = value;
+}
+
 // Adds a walker's share into `into`: the counts add up, the maxima rise to
 // the larger of the two.
 void add_share(Tally* into, const Tally& share);

@@ -27,11 +27,6 @@ void count_file(Tally& share, uint32_t attributes, uint64_t size)
     share.total_bytes += size;
 }
 
-void raise(uint32_t& maximum, uint32_t value)
-{
-    if (value > maximum) maximum = value;
-}
-
 bool is_dot_or_dot_dot(const char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));

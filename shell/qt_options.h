@@ -1,9 +1,19 @@
 // Qt's own command-line options (-style fusion, -platform xcb, -reverse...):
 // where they come before the paths, the window program hands them to Qt and
-// counts only what follows; the terminal mode has no use for them.
+// counts only what follows; the terminal mode has no use for them. And the
+// environment that says which display Qt would open.
 #pragma once
 
+#include <cstdlib>
 #include <cstring>
+
+// Whether the environment variable `name` is set to something (DISPLAY,
+// WAYLAND_DISPLAY, QT_QPA_PLATFORM...): set but empty counts as not set.
+inline bool is_set(const char* name)
+{
+    const char* value = getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
 
 // How many arguments Qt's option at argv[i] takes up (itself and its value),
 // or 0 when argv[i] is none of Qt's options.

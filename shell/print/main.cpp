@@ -31,12 +31,6 @@ bool names_an_option(int argc, char** argv)
     return false;
 }
 
-bool is_set(const char* name)
-{
-    const char* value = getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
 bool has_display()
 {
     return is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("QT_QPA_PLATFORM");

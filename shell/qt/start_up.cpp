@@ -27,12 +27,6 @@
 
 namespace {
 
-bool is_set(const char* name)
-{
-    const char* value = getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
 // Whether an X server lets this program in, as Qt's xcb platform asks first.
 // libxcb writes a refusing server's reason ("Authorization required...")
 // straight to standard error, which is kept away from it: the program says
