@@ -60,9 +60,8 @@ bool long_paths_reachable();
 // folders a program makes.
 bool read_only_folders_can_be_made();
 
-// Counts one path into the Tally as a worker would (scan_lock not taken): a
-// team of `walkers` led by the calling thread, its lead walker's cursor
-// holding the path, scan_item, and the shares added up.
+// Counts one path into the Tally as a worker would (scan_lock not taken),
+// with a team of `walkers` led by the calling thread.
 void scan_path(const std::string& path, unsigned walkers = 1);
 
 // Runs fn in a child process (Linux only) with CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH
