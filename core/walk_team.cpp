@@ -22,6 +22,7 @@ struct Member {
     Tally published;               // its share as of the last folder it entered
     std::condition_variable wake;  // a folder was handed to it, or the team is done
     bool has_work;                 // a folder waits in its cursor and listings
+    bool ready;                    // has been idle once: it can be handed work
     uint32_t folder_len;           // of that folder
     uint32_t name_slot;
     WalkerThread* thread;          // null for the lead
@@ -31,6 +32,7 @@ struct Member {
 
 struct WalkTeam {
     std::mutex mutex;  // guards everything below but the walkers' own walks
+    std::condition_variable ready_wake;  // a helper started is ready
     // Read without the mutex at every folder: whether a hand-off can succeed.
     std::atomic<uint32_t> idle_count{0};
     uint32_t idle[max_walkers];  // indexes of the idle walkers, a stack
@@ -67,6 +69,10 @@ void serve(WalkTeam* team, uint32_t index)
 {
     Member& self = *team->members[index];
     std::unique_lock<std::mutex> hold(team->mutex);
+    if (!self.ready) {
+        self.ready = true;
+        team->ready_wake.notify_one();
+    }
     for (;;) {
         become_idle(team, index);
         self.wake.wait(hold, [&] { return self.has_work || team->done; });
@@ -98,6 +104,7 @@ Member* make_member(WalkTeam* team, uint32_t place)
     member->walker.cursor.depth = 0;
     member->published = Tally{};
     member->has_work = false;
+    member->ready = false;
     member->thread = nullptr;
     if (member->walker.listings != nullptr) return member;
     delete member;
@@ -110,14 +117,16 @@ void free_member(Member* member)
     delete member;
 }
 
-// Starts helpers until the team has `walkers`, or no more can be had.
-// Called by the lead only.
+// Starts helpers until the team has `walkers`, or no more can be had, and
+// waits until they are ready, so that the item's first folders can be
+// shared at once. Called by the lead only.
 void grow_team(WalkTeam* team, uint32_t walkers)
 {
+    const uint32_t had = team->size;
     while (team->size < walkers) {
         const uint32_t place = team->size;
         Member* member = make_member(team, place);
-        if (member == nullptr) return;
+        if (member == nullptr) break;
         team->members[place] = member;
         // Busy until it has started and found nothing to do.
         {
@@ -131,12 +140,15 @@ void grow_team(WalkTeam* team, uint32_t walkers)
                 --team->busy;
             }
             free_member(member);
-            return;
+            break;
         }
         const std::lock_guard<std::mutex> showing(shown_team_mutex);
         const std::lock_guard<std::mutex> hold(team->mutex);
         team->size = place + 1;
     }
+    std::unique_lock<std::mutex> hold(team->mutex);
+    for (uint32_t i = had; i < team->size; ++i)
+        team->ready_wake.wait(hold, [&] { return team->members[i]->ready; });
 }
 
 // Caller holds the mutex, and an idle walker's place was found: the walker

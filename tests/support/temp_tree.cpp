@@ -20,6 +20,8 @@ std::string describe(const Tally& t)
     return out.str();
 }
 
+unsigned walkers_in_tests = 1;
+
 void scan_path(const std::string& path, unsigned walkers)
 {
     WalkTeam* team = start_walk_team(WalkerCounts{walkers, walkers, walkers});
