@@ -547,7 +547,10 @@ uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t le
     const uint32_t waiting = listing.end - listing.next;
     if (shared == level ? waiting < 2 * share_least : waiting == 0) return 0;
     if (!make_ready(from, to, shared)) return 0;
-    const int fd = fcntl(listing.fd, F_DUPFD_CLOEXEC, 0);
+    // A description of the folder of its own, not a copy of the giver's:
+    // walkers querying relative to one shared description would contend
+    // for its reference count at every query.
+    const int fd = openat(listing.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         to->held = 0;
         to->taken = 0;
