@@ -11,6 +11,12 @@
 
 namespace {
 
+// Posts the path of the folder being entered, relative to the top-level item
+// and shortened to 25 bytes, "..." and 25 bytes when it has 54 bytes or more,
+// as the status line's progress: the window shows the latest one at its own
+// pace, and the walk never waits for it.
+void show_progress(const Walker* walker);
+
 void count_folder_attributes(Tally& share, uint32_t attributes)
 {
     if (attributes & attribute_hidden) ++share.folders_hidden;
@@ -266,6 +272,8 @@ void shorten_status_text(char* out, const char* rel, uint32_t n)
     *end = '\0';
 }
 
+namespace {
+
 void show_progress(const Walker* walker)
 {
     char status[progress_text_size];
@@ -273,3 +281,5 @@ void show_progress(const Walker* walker)
     shorten_status_text(status, rel, static_cast<uint32_t>(strlen(rel)));
     post_progress(status);
 }
+
+}  // namespace

@@ -62,14 +62,7 @@ void scan_item(Walker* walker);
 // does with a folder, or a share of one's entries, handed to it.
 void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot);
 
-// Posts the path of the folder being entered, relative to the top-level item
-// and shortened to 25 bytes, "..." and 25 bytes when it has 54 bytes or more,
-// as the status line's progress: the window shows the latest one at its own
-// pace, and the walk never waits for it. Cuts fall between characters where
-// the path is valid UTF-8, as every path is inside the program.
-void show_progress(const Walker* walker);
-
-// The status text for `rel` (n bytes) as show_progress builds it, into `out`
-// (56 bytes), each cut moved back to a character boundary where the bytes
-// around it are UTF-8.
+// The status text for `rel` (n bytes) as the walk posts it for the folder
+// being entered, into `out` (56 bytes), each cut moved back to a character
+// boundary where the bytes around it are UTF-8.
 void shorten_status_text(char* out, const char* rel, uint32_t n);
