@@ -118,10 +118,13 @@ bool hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 // levels with entries waiting is shared first, since there each entry may
 // lead to the most work; at `level`, the one being listed, only a share of
 // many entries is worth it (a large folder's entries, queried by several
-// walkers). `to` has no listing open. Returns the level shared from, with its
-// name slot in *name_slot; 0, and nothing moved, when nothing is worth
-// sharing or `to` cannot have what it needs.
-uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, uint32_t* name_slot);
+// walkers). `path` is `from`'s path buffer, holding the path of the folder
+// at `level`; the platform may write into it during the call and restores it.
+// `to` has no listing open. Returns the level shared from, with its name slot
+// in *name_slot; 0, and nothing moved, when nothing is worth sharing or `to`
+// cannot have what it needs.
+uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, char* path,
+                           uint32_t* name_slot);
 
 // Whether the listing at `level` has read entries other than "." and ".."
 // that it has not yet returned: whether its walker has more to do there than

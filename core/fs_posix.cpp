@@ -532,16 +532,14 @@ bool waits_at(const FolderListings* listings, const Level& listing)
 // The first half of what waits (whole records, at least one) travels, with
 // a descriptor of the folder of its own; `from` goes on after it, and would
 // read again from after it.
-uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, uint32_t* name_slot)
+uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, char* path,
+                           uint32_t* name_slot)
 {
     uint32_t shared = from->waiting == 0 ? level : from->waiting;
     for (; shared < level; ++shared) {
         const Level& above = from->levels[shared];
-        if (!above.own || !waits_at(from, above)) {
-            if (from->waiting == shared) from->waiting = shared + 1;
-            continue;
-        }
-        if (above.holds) break;
+        if (above.own && waits_at(from, above)) break;
+        if (from->waiting == shared) from->waiting = shared + 1;
     }
     Level& listing = from->levels[shared];
     const uint32_t waiting = listing.end - listing.next;
@@ -549,8 +547,21 @@ uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t le
     if (!make_ready(from, to, shared)) return 0;
     // A description of the folder of its own, not a copy of the giver's:
     // walkers querying relative to one shared description would contend
-    // for its reference count at every query.
-    const int fd = openat(listing.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // for its reference count at every query. A folder whose descriptor was
+    // given back is opened by its path, and must still be the one listed.
+    int fd;
+    if (listing.holds) {
+        fd = openat(listing.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        const char kept = path[listing.name_slot];
+        path[listing.name_slot] = '\0';
+        fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        path[listing.name_slot] = kept;
+        if (fd >= 0 && !is_same_folder(fd, listing)) {
+            close(fd);
+            fd = -1;
+        }
+    }
     if (fd < 0) {
         to->held = 0;
         to->taken = 0;

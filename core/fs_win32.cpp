@@ -376,7 +376,7 @@ bool hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 
 // A search handle gives its entries one at a time: there is nothing read
 // ahead to share.
-uint32_t hand_over_entries(FolderListings*, FolderListings*, uint32_t, uint32_t*)
+uint32_t hand_over_entries(FolderListings*, FolderListings*, uint32_t, char*, uint32_t*)
 {
     return 0;
 }

@@ -303,7 +303,8 @@ void hand_off_entries(Walker* giver)
     if (!may_hand_off(team, giver)) return;
     uint32_t name_slot = 0;
     const uint32_t level =
-        hand_over_entries(giver->listings, idle_walker(team).walker.listings, giver->cursor.depth, &name_slot);
+        hand_over_entries(giver->listings, idle_walker(team).walker.listings, giver->cursor.depth,
+                          giver->cursor.path, &name_slot);
     // A folder below the top level ends just before its separator.
     if (level != 0) wake_taker(team, giver, level, level == 1 ? giver->cursor.base_len : name_slot - 1, name_slot);
 }

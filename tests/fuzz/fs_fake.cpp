@@ -321,19 +321,20 @@ bool hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 // The first half of the children left (at least one) of the shallowest
 // level with any travels, when the input allows shares; at the level being
 // listed, only when two are left. The dots stay with `from`.
-uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, uint32_t* name_slot)
+uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, char* path, uint32_t* name_slot)
 {
     check_level(from, level, true);
+    check_cursor(from, path, level);
     if (!fake_fs.shares) return 0;
+    // A spared listing is shared too: the real layer opens it by its path.
     uint32_t shared = 1;
-    while (shared < level && !(from->levels[shared].open && from->levels[shared].handle &&
-                               children_left(from->levels[shared]) != 0))
-        ++shared;
+    while (shared < level && !(from->levels[shared].open && children_left(from->levels[shared]) != 0)) ++shared;
     FakeListing& listing = from->levels[shared];
     const uint32_t left = children_left(listing);
     if (left < (shared == level ? 2u : 1u) || listing.position < 2) return 0;
     make_ready(from, to, shared);
     FakeListing share = listing;
+    share.handle = true;
     share.shared = true;
     share.current = fake_no_node;
     share.stop = listing.listed + (left + 1) / 2;
