@@ -3,6 +3,9 @@
 //                                 (1 million; PERCENT scales the leaf folders)
 //   make_tree deep DIR            300 chains of 120 nested folders, 4 entries
 //                                 a level besides the next folder (180 thousand)
+//   make_tree flat DIR            one folder of 300,000 empty files
+//   make_tree chains DIR          64 chains of 2,000 nested folders, one empty
+//                                 file at the bottom of each (128,065 folders)
 // Sizes vary (files are sparse, so the trees take little disk); dot-files,
 // read-only files and links to files and folders are mixed in.
 #include <fcntl.h>
@@ -116,13 +119,44 @@ void make_deep(int root)
     }
 }
 
+void make_flat(int root)
+{
+    for (unsigned i = 0; i < 300000; ++i) {
+        const std::string name = "message" + std::to_string(i);
+        const int fd = openat(root, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) fail("create", name);
+        close(fd);
+    }
+}
+
+void make_chains(int root)
+{
+    for (unsigned chain = 0; chain < 64; ++chain) {
+        const std::string top = "c" + std::to_string(chain);
+        make_folder(root, top);
+        int parent = open_folder(root, top);
+        for (unsigned level = 0; level < 2000; ++level) {
+            make_folder(parent, "d");
+            const int folder = open_folder(parent, "d");
+            close(parent);
+            parent = folder;
+        }
+        const int fd = openat(parent, "f", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) fail("create", "f");
+        close(fd);
+        close(parent);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool wide = argc >= 3 && strcmp(argv[1], "wide") == 0;
-    if (!(wide && argc <= 4) && !(argc == 3 && strcmp(argv[1], "deep") == 0)) {
-        fputs("usage: make_tree wide DIR [PERCENT] | make_tree deep DIR\n", stderr);
+    const char* const shape = argc >= 3 ? argv[1] : "";
+    const bool wide = strcmp(shape, "wide") == 0;
+    const bool known = wide || strcmp(shape, "deep") == 0 || strcmp(shape, "flat") == 0 || strcmp(shape, "chains") == 0;
+    if (!known || argc > (wide ? 4 : 3)) {
+        fputs("usage: make_tree wide DIR [PERCENT] | make_tree deep|flat|chains DIR\n", stderr);
         return 2;
     }
     const unsigned percent = argc == 4 ? static_cast<unsigned>(atoi(argv[3])) : 100;
@@ -131,8 +165,12 @@ int main(int argc, char** argv)
     if (root < 0) fail("open", argv[2]);
     if (wide)
         make_wide(root, percent);
-    else
+    else if (strcmp(shape, "deep") == 0)
         make_deep(root);
+    else if (strcmp(shape, "flat") == 0)
+        make_flat(root);
+    else
+        make_chains(root);
     close(root);
     return 0;
 }

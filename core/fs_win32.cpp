@@ -24,6 +24,7 @@
 
 const char path_separator = '\\';
 const int path_too_long_error = ERROR_FILENAME_EXCED_RANGE;
+const int out_of_memory_error = ERROR_NOT_ENOUGH_MEMORY;
 
 bool is_path_separator(char c)
 {
@@ -347,10 +348,16 @@ int close_listing(FolderListings* listings, uint32_t level)
     return listing.error;
 }
 
+// Search handles are not scarce: a walker never needs to give one back.
+bool spare_handle(FolderListings*, uint32_t)
+{
+    return false;
+}
+
 // The search handle and its first entry, not yet handed out, travel, with the
 // top-level folder the paths below it are built on; links are settled before
 // a folder is opened, so nothing of the levels above is needed.
-void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
+bool hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 {
     to->top_bytes = from->top_bytes;
     to->top_units = from->top_units;
@@ -360,15 +367,34 @@ void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
     if (listing == nullptr) {
         from->levels[level] = nullptr;
         to->levels[level] = given;
-        return;
+        return true;
     }
     *listing = *given;
     given->handle = INVALID_HANDLE_VALUE;
+    return true;
 }
 
-// Windows is not asked what kind of disk an item lies on: every item is
-// walked by as many walkers as there are.
-bool walk_alone(const ItemAttributes&)
+// A search handle gives its entries one at a time: there is nothing read
+// ahead to share.
+uint32_t hand_over_entries(FolderListings*, FolderListings*, uint32_t, char*, uint32_t*)
 {
-    return false;
+    return 0;
+}
+
+// Nothing is read ahead either: a folder may always be handed on.
+bool entries_waiting(const FolderListings*, uint32_t)
+{
+    return true;
+}
+
+// Windows is not asked what kind of disk an item lies on; a network drive
+// or share is remote.
+Storage storage_of(const ItemAttributes& item)
+{
+    WidePath wide;
+    int error = 0;
+    const wchar_t* path = to_wide(item.name, wide, &error, false);
+    wchar_t volume[MAX_PATH + 1];
+    if (path == nullptr || !GetVolumePathNameW(path, volume, MAX_PATH + 1)) return Storage::local;
+    return GetDriveTypeW(volume) == DRIVE_REMOTE ? Storage::remote : Storage::local;
 }

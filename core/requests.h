@@ -23,9 +23,11 @@ void store_argument_list(int count, char** args, void (*free_block)(char** args)
 // freed now, or by the argument worker when that is still running or waiting.
 void release_argument_list();
 
-// How many walkers count each request from now on: 0 (the default) for one
-// per processor this process may run on, but at least 4 and at most 16;
-// otherwise that many, at most max_walkers.
+// How many walkers count each item of a request from now on: 0 (the
+// default) for as many as what the item lies on suits: on a local disk one
+// per processor this process may run on, but at least 4 and at most 16; on
+// a rotating disk one; on a file system over the network 32. Otherwise that
+// many wherever the item lies, at most max_walkers.
 void set_walkers_per_request(unsigned walkers);
 
 // Called by the window for a drop: starts a worker for it and returns at

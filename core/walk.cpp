@@ -11,6 +11,11 @@
 
 namespace {
 
+// Posts the path of the folder being entered, relative to the top-level item,
+// as the status line's progress: the shell shows the latest one at its own
+// pace, and the walk never waits for it.
+void show_progress(const Walker* walker);
+
 void count_folder_attributes(Tally& share, uint32_t attributes)
 {
     if (attributes & attribute_hidden) ++share.folders_hidden;
@@ -68,9 +73,14 @@ uint32_t enter_folder(Walker* walker, const ItemAttributes& folder, uint32_t* fo
     path[len] = '\0';
 
     int error = 0;
-    const ListingStart start = open_listing(walker->listings, depth, folder, path, len, &error);
+    ListingStart start = open_listing(walker->listings, depth, folder, path, len, &error);
+    // Short of descriptors, the walker gives back those it holds above,
+    // shallowest first, and takes them again on the way back: what the
+    // walker holds is never a reason to leave a folder unlisted.
+    while (start == ListingStart::short_of_handles && spare_handle(walker->listings, depth))
+        start = open_listing(walker->listings, depth, folder, path, len, &error);
     if (start != ListingStart::opened) {
-        if (start == ListingStart::failed)
+        if (start != ListingStart::not_descended)
             report_failure(ScanFailure::cannot_list, path, *folder_len, nullptr, error);
         --cursor.depth;
         return 0;
@@ -80,6 +90,18 @@ uint32_t enter_folder(Walker* walker, const ItemAttributes& folder, uint32_t* fo
         return 0;
     }
     return len;
+}
+
+// Precondition: the cursor's path holds the path of `folder`, as its query
+// reported it, and the folder's attribute counters are already raised.
+// Afterwards the folder and everything below it are counted or handed to
+// another walker, depth is as on entry, and the path holds the folder's path
+// followed by one separator.
+void walk_folder(Walker* walker, const ItemAttributes& folder)
+{
+    uint32_t folder_len = 0;
+    const uint32_t name_slot = enter_folder(walker, folder, &folder_len);
+    if (name_slot != 0) list_folder(walker, folder_len, name_slot);
 }
 
 }  // namespace
@@ -107,38 +129,60 @@ void scan_item(Walker* walker)
     }
     if (item.attributes & attribute_folder) {
         count_folder_attributes(walker->share, item.attributes);
-        walker->hands_off = !walk_alone(item);
+        share_item(walker, item);
         walk_folder(walker, item);
     } else {
         count_file(walker->share, item.attributes, item.size);
     }
 }
 
-void walk_folder(Walker* walker, const ItemAttributes& folder)
-{
-    uint32_t folder_len = 0;
-    const uint32_t name_slot = enter_folder(walker, folder, &folder_len);
-    if (name_slot != 0) list_folder(walker, folder_len, name_slot);
-}
-
+// A loop, not a recursion: a sub-folder's listing is walked in place of its
+// folder's, which goes on once the sub-folder's is closed. What the folder
+// above needs again, its name slot and length, is in the path, so a walker
+// costs no more stack on the deepest tree than on a flat one.
 void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
 {
     ScanCursor& cursor = walker->cursor;
     char* const path = cursor.path;
-    char* const name_at = path + name_slot;
-    const uint32_t depth = cursor.depth;
-    // The record of the entry being looked at, kept by the walker rather than
-    // in every level's frame: a folder's record is used up by opening it.
+    const uint32_t first = cursor.depth;
+    // The record of the entry being looked at, kept by the walker: a
+    // folder's record is used up by opening it.
     ItemAttributes& entry = walker->entry;
-    const uint32_t slot_units = path_length(path, name_slot);
+    uint32_t slot_units = path_length(path, name_slot);
 
-    uint32_t name_len = 0;
-    while (const char* name = next_entry(walker->listings, depth, &name_len)) {
+    for (;;) {
+        const uint32_t depth = cursor.depth;
+        uint32_t name_len = 0;
+        const char* name = next_entry(walker->listings, depth, &name_len);
+        if (name == nullptr) {
+            --cursor.depth;
+            path[name_slot] = '\0';
+            const int error = close_listing(walker->listings, depth);
+            if (error != 0) report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
+            if (depth == first) return;
+            // Back in the folder above. The top-level folder's name slot
+            // follows its path and the separator added unless it ends in
+            // one; any other's is where this folder's name began, after the
+            // separator the walk added, which it ends just before.
+            if (depth - 1 == 1) {
+                folder_len = cursor.base_len;
+                name_slot = folder_len + (folder_len > 0 && !is_path_separator(path[folder_len - 1]));
+            } else {
+                name_slot = folder_len;
+                while (path[name_slot - 1] != path_separator) --name_slot;
+                folder_len = name_slot - 1;
+            }
+            slot_units = path_length(path, name_slot);
+            continue;
+        }
         if (is_dot_or_dot_dot(name)) continue;
+        // What waits is shared out while walkers are idle.
+        hand_off_entries(walker);
         if (name_slot + name_len + 1 > path_capacity) {
             report_failure(ScanFailure::cannot_read, path, name_slot, name, path_too_long_error);
             continue;
         }
+        char* const name_at = path + name_slot;
         memcpy(name_at, name, name_len + 1);
 
         const int error = query_entry(walker->listings, depth, path, name_at, &entry);
@@ -148,11 +192,13 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
         }
         if (entry.attributes & attribute_folder) {
             count_folder_attributes(walker->share, entry.attributes);
-            // walk_folder written out: one frame per level, not two, keeps
-            // the deepest trees within a walker's stack.
             uint32_t sub_len = 0;
             const uint32_t sub_slot = enter_folder(walker, entry, &sub_len);
-            if (sub_slot != 0) list_folder(walker, sub_len, sub_slot);
+            if (sub_slot != 0) {
+                folder_len = sub_len;
+                name_slot = sub_slot;
+                slot_units = path_length(path, name_slot);
+            }
         } else {
             const uint32_t full = slot_units + path_length(name_at, name_len);
             raise(walker->share.max_abs_path, full);
@@ -162,15 +208,14 @@ void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot)
             if ((walker->share.file_count & 1023) == 0) publish_share(walker);
         }
     }
-
-    --cursor.depth;
-    *name_at = '\0';
-    const int error = close_listing(walker->listings, depth);
-    if (error != 0) report_failure(ScanFailure::cannot_list, path, folder_len, nullptr, error);
 }
+
+namespace {
 
 void show_progress(const Walker* walker)
 {
     const char* rel = walker->cursor.path + walker->cursor.base_len;
     post_progress(rel, static_cast<uint32_t>(strlen(rel)));
 }
+
+}  // namespace

@@ -11,11 +11,14 @@
 //   walk_folder: counts the folder at entry (so one that cannot be listed
 //                still counts), posts its relative path as progress, raises
 //                the depth and path maxima, appends a separator and opens
-//                the folder's listing; then either hands the open listing to
-//                an idle walker, with a copy of the path and cursor, or lists
-//                it itself: for each entry it writes the name after that
-//                separator (the name slot), asks for its attributes and
-//                counts it as a file or walks it as a folder
+//                the folder's listing (short of descriptors, it gives back
+//                those it holds above and asks again); then either hands the
+//                open listing to an idle walker, with a copy of the path and
+//                cursor, or lists it itself: for each entry it writes the
+//                name after that separator (the name slot), asks for its
+//                attributes and counts it as a file or walks it as a folder,
+//                and while walkers are idle hands them shares of the entries
+//                it has read and not yet looked at
 //   on leaving:  the path is cut back to the folder's path and separator,
 //                and depth is restored
 //
@@ -41,7 +44,7 @@ struct Walker {
     Tally share;                // what this walker counted in this request
     FolderListings* listings;   // its listing levels
     WalkTeam* team;             // the walkers it may hand folders to
-    bool hands_off;             // whether the item being walked may be shared out
+    uint32_t sharing;           // how many walkers the item being walked suits
     uint32_t place;             // its place in the team
     ItemAttributes entry;       // the entry being looked at
 };
@@ -52,21 +55,9 @@ struct Walker {
 // unspecified.
 void scan_item(Walker* walker);
 
-// Precondition: the cursor's path holds the path of `folder`, as its query
-// reported it, and the folder's attribute counters are already raised.
-// Afterwards the folder and everything below it are counted or handed to
-// another walker, depth is as on entry, and the path holds the folder's path
-// followed by one separator.
-void walk_folder(Walker* walker, const ItemAttributes& folder);
-
 // Lists a folder whose listing is open at the cursor's depth, the path
 // holding the folder's path (`folder_len` bytes) and a separator up to the
 // name slot; walks what it holds, then closes the listing and restores depth
-// to one less. The second half of walk_folder, and what a walker does with a
-// folder handed to it.
+// to one less. The second half of the walk of a folder, and what a walker
+// does with a folder, or a share of one's entries, handed to it.
 void list_folder(Walker* walker, uint32_t folder_len, uint32_t name_slot);
-
-// Posts the path of the folder being entered, relative to the top-level item,
-// as the status line's progress: the shell shows the latest one at its own
-// pace, and the walk never waits for it.
-void show_progress(const Walker* walker);

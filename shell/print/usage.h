@@ -34,8 +34,9 @@ inline constexpr const char* usage_description[] = {
 inline constexpr UsageEntry usage_options[] = {
     {"--print", "count in the terminal and print the results"},
     {"--json", "print every count as one JSON object instead"},
-    {"--jobs N", "walk with N threads at once (1 to 64); by default one per processor, but at least 4 and "
-                 "at most 16, and one for an item on a rotating disk"},
+    {"--jobs N", "walk with N threads at once (1 to 64), wherever the path lies; by default one per "
+                 "processor, but at least 4 and at most 16, one for a path on a rotating disk and 32 for a path "
+                 "on a network or FUSE file system (NFS, SMB, sshfs)"},
     {"-h, --help", "show this help and exit"},
     {"--version", "show the version and exit"},
     {"--", "end of the options: every argument after it is a PATH, even one that begins with '-'"},

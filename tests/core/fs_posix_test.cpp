@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,9 +21,11 @@
 #include <gtest/gtest.h>
 
 #include "core/failure_report.h"
+#include "core/requests.h"
 #include "core/scan_events.h"
 #include "core/tally.h"
 #include "core/walk.h"
+#include "tests/support/scan_test.h"
 #include "tests/support/temp_tree.h"
 
 // Expected tallies name only their non-zero fields; the rest are zero.
@@ -44,8 +48,12 @@ std::string describe_failure(ScanFailure kind, const std::string& path, const st
            (name.empty() ? "" : " + " + name) + ": " + strerrorname_np(error);
 }
 
+// Walkers report from their own threads.
+std::mutex failures_mutex;
+
 void record_failure(ScanFailure kind, const char* path, size_t path_len, const char* name, int error)
 {
+    const std::lock_guard<std::mutex> hold(failures_mutex);
     failures.push_back(describe_failure(kind, std::string(path, path_len), name != nullptr ? name : "", error));
 }
 
@@ -128,6 +136,23 @@ protected:
 
     TempTree tree;
 };
+
+// The same, run once with one walker and once with several.
+class FsPosixByWalkers : public FsPosixTest, public testing::WithParamInterface<unsigned> {
+protected:
+    void SetUp() override
+    {
+        FsPosixTest::SetUp();
+        walkers_in_tests = GetParam();
+    }
+    void TearDown() override
+    {
+        walkers_in_tests = 1;
+        FsPosixTest::TearDown();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Walkers, FsPosixByWalkers, testing::Values(1u, 4u), walkers_name);
 
 // One entry inside a plain top-level folder, and which counters it raises.
 enum class Kind { file, folder, fifo, socket, char_device, block_device };
@@ -226,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A walk that opened the FIFO would show as an open event on it. The test
 // holds the FIFO open for writing, so a faulty walk fails instead of hanging.
-TEST_F(FsPosixTest, FifoIsNeverOpenedAsEntryOrTopLevelItem)
+TEST_P(FsPosixByWalkers, FifoIsNeverOpenedAsEntryOrTopLevelItem)
 {
     tree.folder("top");
     tree.fifo("top/pipe");
@@ -264,7 +289,7 @@ TEST_F(FsPosixTest, FifoIsNeverOpenedAsEntryOrTopLevelItem)
 
 // A top-level item is hidden by its own last component ("." and ".." never
 // are), whatever its parents are called.
-TEST_F(FsPosixTest, TopLevelItemIsHiddenByItsOwnLastComponent)
+TEST_P(FsPosixByWalkers, TopLevelItemIsHiddenByItsOwnLastComponent)
 {
     tree.folder(".h");
     tree.folder(".h/in");
@@ -301,7 +326,7 @@ TEST_F(FsPosixTest, TopLevelItemIsHiddenByItsOwnLastComponent)
 
 // Below the top-level item a link of any kind is a file of the link's own
 // size (the length of its target text), never followed.
-TEST_F(FsPosixTest, LinksBelowTheTopLevelAreFilesOfTheirOwnSize)
+TEST_P(FsPosixByWalkers, LinksBelowTheTopLevelAreFilesOfTheirOwnSize)
 {
     struct Case {
         const char* label;
@@ -339,7 +364,7 @@ TEST_F(FsPosixTest, LinksBelowTheTopLevelAreFilesOfTheirOwnSize)
 }
 
 // The user named a top-level link, so it is followed; links inside are not.
-TEST_F(FsPosixTest, TopLevelLinkIsFollowed)
+TEST_P(FsPosixByWalkers, TopLevelLinkIsFollowed)
 {
     tree.folder("real");
     tree.file("real/a.txt", 7);
@@ -387,7 +412,7 @@ void swap_when_entered(void* handle)
     }
 }
 
-TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
+TEST_P(FsPosixByWalkers, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
 {
     tree.folder("top");
     tree.folder("top/victim");
@@ -406,34 +431,46 @@ TEST_F(FsPosixTest, FolderSwappedForALinkBeforeItIsOpenedIsNotFollowed)
     EXPECT_EQ(failures[0].rfind("cannot list " + swap.folder + ":", 0), 0u) << failures[0];
 }
 
-// The top folder bound onto a folder inside itself: that folder has the
-// top's identity, so it is counted but not entered again.
-TEST_F(FsPosixTest, BindMountLoopIsCountedButNotDescended)
+// The top folder bound onto a folder inside two of its sub-folders: each has
+// the top's identity, so it is counted but not entered again, also by a
+// walker that was handed the sub-folder and knows the folders above it only
+// from the hand-over.
+TEST_P(FsPosixByWalkers, BindMountLoopIsCountedButNotDescended)
 {
     tree.folder("top");
     tree.file("top/a.txt", 5);
-    tree.folder("top/inner");
+    std::vector<std::string> loops;
+    for (const char* sub : {"top/x", "top/y"}) {
+        tree.folder(sub);
+        tree.folder(std::string(sub) + "/inner");
+        loops.push_back(tree.path(std::string(sub) + "/inner"));
+    }
     const std::string top = tree.path("top");
-    const std::string inner = tree.path("top/inner");
-    if (mount(top.c_str(), inner.c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "bind mount refused: " << strerror(errno);
     struct Unmount {
-        std::string target;
-        ~Unmount() { EXPECT_EQ(umount2(target.c_str(), MNT_DETACH), 0) << strerror(errno); }
-    } unmount{inner};
+        std::vector<std::string> targets;
+        ~Unmount()
+        {
+            for (const std::string& target : targets) EXPECT_EQ(umount2(target.c_str(), MNT_DETACH), 0) << strerror(errno);
+        }
+    } unmount;
+    for (const std::string& loop : loops) {
+        if (mount(top.c_str(), loop.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            GTEST_SKIP() << "bind mount refused: " << strerror(errno);
+        unmount.targets.push_back(loop);
+    }
 
     scan_path(top);
     EXPECT_EQ(describe(tally),
-              describe(Tally{.file_count = 1, .folder_count = 2, .total_bytes = 5, .max_rel_depth = 2,
-                             .max_abs_depth = 2 + slashes_in(top), .max_rel_path = length("/inner"),
-                             .max_abs_path = length(inner)}));
+              describe(Tally{.file_count = 1, .folder_count = 5, .total_bytes = 5, .max_rel_depth = 3,
+                             .max_abs_depth = 3 + slashes_in(top), .max_rel_path = length("/x/inner"),
+                             .max_abs_path = length(loops[0])}));
     EXPECT_EQ(describe_failures(failures), "");
 }
 
 // Folder permissions bind root too once the two capabilities are dropped.
 // Without read the folder cannot be listed; without search its entries can
 // be listed but not queried. Either way the folder itself counts at entry.
-TEST_F(FsPosixTest, FoldersThatCannotBeListedOrSearched)
+TEST_P(FsPosixByWalkers, FoldersThatCannotBeListedOrSearched)
 {
     const std::string locked_name = "a_folder_name_longer_than_its_neighbours";
     struct Case {
@@ -473,7 +510,7 @@ TEST_F(FsPosixTest, FoldersThatCannotBeListedOrSearched)
     }
 }
 
-TEST_F(FsPosixTest, TopLevelItemsThatCannotBeListedOrQueried)
+TEST_P(FsPosixByWalkers, TopLevelItemsThatCannotBeListedOrQueried)
 {
     tree.folder("shut", 0);
     tree.folder("blind");
@@ -495,7 +532,7 @@ TEST_F(FsPosixTest, TopLevelItemsThatCannotBeListedOrQueried)
 // 4,096-byte buffer holds with its terminator) is reached. A file and a folder
 // whose paths are exactly 4,095 bytes are counted (the folder is not listed:
 // not even its separator would fit); a 4,096-byte file path is skipped.
-TEST_F(FsPosixTest, PathsJustUnderAndOverTheBufferLimit)
+TEST_P(FsPosixByWalkers, PathsJustUnderAndOverTheBufferLimit)
 {
     tree.folder("top");
     const std::string top = tree.path("top");

@@ -32,9 +32,10 @@ std::string join(const std::string& folder, const std::string& name)
     return folder + path_separator + name;
 }
 
-using WalkTest = ScanTest;
+using WalkTest = ScanTestByWalkers;
+HEAPWISE_BY_WALKERS(WalkTest);
 
-TEST_F(WalkTest, EmptyFolderDroppedAloneIsLevelOne)
+TEST_P(WalkTest, EmptyFolderDroppedAloneIsLevelOne)
 {
     tree.folder("empty");
     const std::string top = tree.path("empty");
@@ -43,7 +44,7 @@ TEST_F(WalkTest, EmptyFolderDroppedAloneIsLevelOne)
                                               .max_abs_depth = 1 + separators_in(top), .max_abs_path = length(top)}));
 }
 
-TEST_F(WalkTest, TopLevelFileAddsItsCountAndSizeButNoDepthOrRelativePath)
+TEST_P(WalkTest, TopLevelFileAddsItsCountAndSizeButNoDepthOrRelativePath)
 {
     tree.file("alone.bin", 1234);
     const std::string top = tree.path("alone.bin");
@@ -51,7 +52,7 @@ TEST_F(WalkTest, TopLevelFileAddsItsCountAndSizeButNoDepthOrRelativePath)
     EXPECT_EQ(describe(tally), describe(Tally{.file_count = 1, .total_bytes = 1234, .max_abs_path = length(top)}));
 }
 
-TEST_F(WalkTest, MissingPathOnlyRaisesTheLongestAbsolutePath)
+TEST_P(WalkTest, MissingPathOnlyRaisesTheLongestAbsolutePath)
 {
     const std::string top = tree.path("no-such-item");
     scan_path(top);
@@ -63,7 +64,7 @@ TEST_F(WalkTest, MissingPathOnlyRaisesTheLongestAbsolutePath)
 
 // Every listed folder holds "." and ".."; counting them, or walking into
 // them, would show up as extra folders or files (or never end).
-TEST_F(WalkTest, DotAndDotDotAreNeverCounted)
+TEST_P(WalkTest, DotAndDotDotAreNeverCounted)
 {
     tree.folder("top");
     tree.folder("top/s");
@@ -78,7 +79,7 @@ TEST_F(WalkTest, DotAndDotDotAreNeverCounted)
 
 // Hidden here is the leading dot; read-only is no write bit. Content is made
 // before the folder loses its write bits.
-TEST_F(WalkTest, HiddenReadOnlyFolderRaisesBothCountersAndIsWalked)
+TEST_P(WalkTest, HiddenReadOnlyFolderRaisesBothCountersAndIsWalked)
 {
     tree.folder("top");
     tree.folder("top/.quiet");
@@ -96,7 +97,7 @@ TEST_F(WalkTest, HiddenReadOnlyFolderRaisesBothCountersAndIsWalked)
     EXPECT_EQ(tally.max_rel_depth, 3u);
 }
 
-TEST_F(WalkTest, FiveGibibyteSparseFileAddsItsFull64BitSize)
+TEST_P(WalkTest, FiveGibibyteSparseFileAddsItsFull64BitSize)
 {
     constexpr uint64_t five_gib = 5ull << 30;
     tree.sparse_file("big", five_gib);
@@ -112,7 +113,7 @@ TEST_F(WalkTest, FiveGibibyteSparseFileAddsItsFull64BitSize)
 // Relative lengths are the path's length minus the top-level item's, so they
 // include the joining separator unless the item's own path ends in one; the
 // absolute depth adds the separators of the item's path as it was given.
-TEST_F(WalkTest, LongestPathAndDepthFollowTheWorkedExamples)
+TEST_P(WalkTest, LongestPathAndDepthFollowTheWorkedExamples)
 {
     tree.folder("P");
     tree.file("P/a.txt");
@@ -147,7 +148,7 @@ TEST_F(WalkTest, LongestPathAndDepthFollowTheWorkedExamples)
                              .max_rel_path = 4, .max_abs_path = length(deep_top) + 4}));
 }
 
-TEST_F(WalkTest, TwoScansDoubleCountsAndBytesButNotMaxima)
+TEST_P(WalkTest, TwoScansDoubleCountsAndBytesButNotMaxima)
 {
     tree.folder("top");
     tree.folder("top/.h");
@@ -172,7 +173,7 @@ TEST_F(WalkTest, TwoScansDoubleCountsAndBytesButNotMaxima)
 
 // The top-level folder's relative text is empty; a sub-folder's begins with
 // the separator unless the item's path already ends in one.
-TEST_F(WalkTest, StatusTextNamesEachFolderRelativeToTheTopLevelItem)
+TEST_P(WalkTest, StatusTextNamesEachFolderRelativeToTheTopLevelItem)
 {
     tree.folder("top");
     tree.folder("top/sub");
@@ -193,7 +194,7 @@ TEST_F(WalkTest, StatusTextNamesEachFolderRelativeToTheTopLevelItem)
 
 // The walk posts the whole relative path, however long and whatever its
 // characters: the shell shortens it for its status line.
-TEST_F(WalkTest, ProgressIsTheWholeRelativePath)
+TEST_P(WalkTest, ProgressIsTheWholeRelativePath)
 {
     std::string name = "x";
     for (int i = 0; i < 40; ++i) name += "\xC3\xBC";

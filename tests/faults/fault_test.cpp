@@ -46,7 +46,7 @@ struct RunOptions {
     rlim_t descriptors = 0;  // soft and hard RLIMIT_NOFILE, 0 to keep
     rlim_t soft_descriptors = 0;  // soft RLIMIT_NOFILE only, 0 to keep
     rlim_t stack = 0;        // soft RLIMIT_STACK, 0 to keep
-    bool one_walker = false; // --jobs 1
+    unsigned jobs = 0;       // --jobs, 0 for the default
 };
 
 // Lowers the soft limit of `resource` to `soft`, and the hard one too when
@@ -64,7 +64,7 @@ Outcome run_heapwise(const std::vector<std::string>& paths, const RunOptions& op
 {
     ProgramLaunch launch;
     launch.argv = {HEAPWISE_PROGRAM, "--print", "--json"};
-    if (options.one_walker) launch.argv.insert(launch.argv.end(), {"--jobs", "1"});
+    if (options.jobs != 0) launch.argv.insert(launch.argv.end(), {"--jobs", std::to_string(options.jobs)});
     launch.argv.push_back("--");
     launch.argv.insert(launch.argv.end(), paths.begin(), paths.end());
     launch.environment = inherited_environment({"PATH", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
@@ -74,7 +74,10 @@ Outcome run_heapwise(const std::vector<std::string>& paths, const RunOptions& op
         launch.environment.push_back("HEAPWISE_FAULT=" + options.fault);
         launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.fault_name);
     }
+    // The program starts with its three standard streams only, as from a
+    // shell, whatever the test runner left open: the limits count from there.
     launch.prepare = [&options] {
+        close_range(3, ~0u, 0);
         return (options.descriptors == 0 || lower_limit(RLIMIT_NOFILE, options.descriptors, true)) &&
                (options.soft_descriptors == 0 || lower_limit(RLIMIT_NOFILE, options.soft_descriptors, false)) &&
                (options.stack == 0 || lower_limit(RLIMIT_STACK, options.stack, false));
@@ -226,40 +229,59 @@ TEST(InjectedFaults, RefusedStatxFallsBackToFstatat)
     }
 }
 
-// Descriptors: a walker holds one per level. A soft limit of 16 is raised at
-// start; with a hard limit of 16 the folder one walker cannot open is counted
-// and not walked, and named. (Walkers handing a chain of folders on close
-// theirs as they go, and may need no more than 16.)
-TEST(InjectedFaults, DescriptorsRunningOutStopTheDescentOnly)
+// Descriptors: short of them, a walker gives back the folders it holds above
+// and opens them again on the way back, and fewer walkers take work. Chains
+// deeper than a walker holds at once, with files at every level, count the
+// same with one walker and with sixteen under a soft limit of 16 (raised at
+// start) and a hard one of 96. Only where the system gives not even one
+// folder below the top (a hard limit of 4) are the folders named and not
+// walked, the same with any number of walkers.
+TEST(InjectedFaults, DescriptorsRunningShortNeverChangeTheCounts)
 {
     TempTree tree;
-    const std::string chain = tree.folder_chain("d", 40);
-    tree.file(chain + "/bottom", 5);
+    for (int chain = 0; chain < 6; ++chain) {
+        std::string folder = "c" + std::to_string(chain);
+        tree.folder(folder);
+        for (int level = 0; level < 150; ++level) {
+            for (int file = 0; file < 3; ++file) tree.file(folder + "/f" + std::to_string(file), 1);
+            folder += "/d";
+            tree.folder(folder);
+        }
+    }
+    const Outcome unlimited = run_heapwise({tree.root()});
+    ASSERT_EQ(unlimited.exit_code, 0) << unlimited.err;
+    ASSERT_EQ(field(unlimited, "folder_count"), 1u + 6 * 151);
+    ASSERT_EQ(field(unlimited, "file_count"), 6u * 150 * 3);
 
-    RunOptions soft_only;
-    soft_only.soft_descriptors = 16;
-    const Outcome raised = run_heapwise({tree.root()}, soft_only);
-    EXPECT_EQ(raised.exit_code, 0) << raised.err;
-    EXPECT_EQ(field(raised, "folder_count"), 41u);
-    EXPECT_EQ(field(raised, "file_count"), 1u);
+    std::string starved_output;
+    for (const unsigned jobs : {1u, 16u}) {
+        SCOPED_TRACE(testing::Message() << jobs << " walkers");
+        RunOptions soft_only;
+        soft_only.soft_descriptors = 16;
+        RunOptions hard;
+        hard.descriptors = 96;
+        for (RunOptions* options : {&soft_only, &hard}) {
+            options->jobs = jobs;
+            const Outcome limited = run_heapwise({tree.root()}, *options);
+            EXPECT_EQ(limited.exit_code, 0) << limited.err;
+            EXPECT_EQ(limited.out, unlimited.out);
+        }
 
-    RunOptions hard;
-    hard.descriptors = 16;
-    hard.one_walker = true;
-    const Outcome limited = run_heapwise({tree.root()}, hard);
-    EXPECT_EQ(limited.exit_code, 1);
-    const std::vector<std::string> errors = lines(limited.err);
-    ASSERT_EQ(errors.size(), 1u) << limited.err;
-    EXPECT_NE(errors[0].find("': Too many open files"), std::string::npos) << errors[0];
-    const uint64_t folders = field(limited, "folder_count");
-    EXPECT_GT(folders, 1u);
-    EXPECT_LT(folders, 41u);
-    EXPECT_EQ(field(limited, "max_rel_depth"), folders);
-    EXPECT_EQ(field(limited, "file_count"), 0u);
-    // The folder named is the deepest one counted.
-    std::string deepest = tree.root();
-    for (uint64_t level = 1; level < folders; ++level) deepest += "/d";
-    EXPECT_EQ(errors[0], "heapwise: cannot list folder '" + deepest + "': Too many open files");
+        RunOptions starved;
+        starved.descriptors = 4;  // the standard streams, and one for the loader and the top folder
+        starved.jobs = jobs;
+        const Outcome outcome = run_heapwise({tree.root()}, starved);
+        EXPECT_EQ(outcome.exit_code, 1);
+        EXPECT_EQ(field(outcome, "folder_count"), 7u);
+        const std::vector<std::string> errors = lines(outcome.err);
+        EXPECT_EQ(errors.size(), 6u) << outcome.err;
+        for (const std::string& error : errors)
+            EXPECT_TRUE(error.starts_with("heapwise: cannot list folder '" + tree.root() + "/c") &&
+                        error.ends_with("': Too many open files"))
+                << error;
+        if (jobs == 1) starved_output = outcome.out;
+        EXPECT_EQ(outcome.out, starved_output);
+    }
 }
 
 // The kernel's trees change as they are read and hold entries even root may

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/file_system.h"
+
 constexpr uint32_t fake_node_capacity = 1024;
 constexpr uint32_t fake_no_node = UINT32_MAX;
 constexpr uint32_t fake_never = UINT32_MAX;
@@ -28,7 +30,9 @@ struct FakeNode {
 struct FakeFileSystem {
     FakeNode nodes[fake_node_capacity];
     uint32_t node_count;
-    bool walk_alone;  // what walk_alone answers
+    Storage storage;              // what storage_of answers
+    uint32_t handles_per_walker;  // listings a walker may hold a handle for at once; 0 for any number
+    bool shares;                  // whether a listing's entries may be shared out
 };
 
 extern FakeFileSystem fake_fs;

@@ -2,8 +2,11 @@
 // fake_file_system.h. Every call checks that the walk keeps to the seam's
 // rules (one listing per level and walker, levels closed innermost first, a
 // folder opened only as its query reported it, only fresh listings handed
-// over, the path it passes is the entry's whole path within the walker's own
-// buffer) and aborts otherwise.
+// over, a listing used only while it holds its handle, the path it passes is
+// the entry's whole path within the walker's own buffer) and aborts
+// otherwise. Each walker may hold only so many handles: an open beyond them
+// says short_of_handles, and a spared listing takes its handle back when the
+// level below it closes.
 #include <errno.h>
 
 #include <cstdio>
@@ -16,6 +19,7 @@
 
 const char path_separator = '/';
 const int path_too_long_error = ENAMETOOLONG;
+const int out_of_memory_error = ENOMEM;
 
 bool is_path_separator(char c)
 {
@@ -33,12 +37,15 @@ namespace {
 
 struct FakeListing {
     bool open;
+    bool handle;         // holds its handle (false once spared)
+    bool shared;         // lists a share of another walker's listing: children up to `stop`
     uint32_t folder;     // node listed (kept for the levels above a hand-over)
     uint32_t name_slot;  // where the walk writes entry names
     uint32_t position;   // 0 ".", 1 "..", then the children
     uint32_t next_child; // the child the next entry returns
     uint32_t current;    // the child last returned, fake_no_node for the dots
-    uint32_t listed;     // children returned so far
+    uint32_t listed;     // index among the folder's children of next_child
+    uint32_t stop;       // a share ends at this index
     int error;
 };
 
@@ -49,6 +56,7 @@ struct FakeListing {
 struct FolderListings {
     FakeListing levels[max_folder_level + 2];
     const ScanCursor* cursor;
+    uint32_t handles;  // held by its listings
 };
 
 namespace {
@@ -84,6 +92,17 @@ void check_level(FolderListings* listings, uint32_t level, bool must_be_open)
     if (listings->levels[level].open != must_be_open)
         violation(must_be_open ? "listing not open" : "listing already open", level);
     if (listings->levels[level + 1].open) violation("a deeper listing is still open", level);
+    if (must_be_open && !listings->levels[level].handle) violation("a listing used without its handle", level);
+}
+
+// Children of `folder` left to a listing at child index `listed`, before it
+// ends or fails.
+uint32_t children_left(const FakeListing& listing)
+{
+    const FakeNode& folder = fake_fs.nodes[listing.folder];
+    uint32_t end = listing.shared ? listing.stop : folder.child_count;
+    if (folder.listing_fails_after < end) end = folder.listing_fails_after;
+    return listing.listed < end ? end - listing.listed : 0;
 }
 
 void fill(ItemAttributes* out, const FakeNode& node, uint32_t index, const char* name)
@@ -110,7 +129,9 @@ void free_folder_listings(FolderListings* listings)
 void fake_fs_clear()
 {
     fake_fs.node_count = 0;
-    fake_fs.walk_alone = false;
+    fake_fs.storage = Storage::local;
+    fake_fs.handles_per_walker = 0;
+    fake_fs.shares = false;
 }
 
 uint32_t fake_fs_add(uint32_t parent, const FakeNode& node)
@@ -192,11 +213,17 @@ ListingStart open_listing(FolderListings* listings, uint32_t level, const ItemAt
     for (uint32_t above = 1; above < level; ++above)
         if (fake_fs.nodes[listings->levels[above].folder].identity == opened.identity)
             return ListingStart::not_descended;
+    if (fake_fs.handles_per_walker != 0 && listings->handles >= fake_fs.handles_per_walker) {
+        *error = EMFILE;
+        return ListingStart::short_of_handles;
+    }
     if (opened.open_error != 0) {
         *error = opened.open_error;
         return ListingStart::failed;
     }
-    listings->levels[level] = FakeListing{true, node, name_slot, 0, opened.first_child, fake_no_node, 0, 0};
+    ++listings->handles;
+    listings->levels[level] =
+        FakeListing{true, true, false, node, name_slot, 0, opened.first_child, fake_no_node, 0, fake_never, 0};
     return ListingStart::opened;
 }
 
@@ -214,6 +241,7 @@ const char* next_entry(FolderListings* listings, uint32_t level, uint32_t* name_
     }
     const FakeNode& folder = fake_fs.nodes[listing.folder];
     if (listing.error != 0) return nullptr;
+    if (listing.shared && listing.listed == listing.stop) return nullptr;
     // A listing set to fail fails at its end too, when it has fewer entries.
     if (listing.listed == folder.listing_fails_after || listing.next_child == fake_no_node) {
         if (folder.listing_fails_after != fake_never) listing.error = EIO;
@@ -233,29 +261,99 @@ int close_listing(FolderListings* listings, uint32_t level)
     // The walk lowers the depth before it closes.
     if (listings->cursor != nullptr) check_cursor(listings, listings->cursor->path, level - 1);
     FakeListing& listing = listings->levels[level];
+    FakeListing& above = listings->levels[level - 1];
+    if (level > 1 && above.open && !above.handle) {
+        if (fake_fs.handles_per_walker != 0 && listings->handles >= fake_fs.handles_per_walker)
+            violation("no handle left to take back the listing above", level);
+        above.handle = true;
+        ++listings->handles;
+    }
     listing.open = false;
+    listing.handle = false;
+    --listings->handles;
     if (listing.error != 0) return listing.error;
-    return fake_fs.nodes[listing.folder].close_error;
+    return listing.shared ? 0 : fake_fs.nodes[listing.folder].close_error;
 }
 
-// Only a listing just opened travels, to a walker with none open; the levels
-// above keep only which folder they were, for the loop rule.
-void hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
+bool spare_handle(FolderListings* listings, uint32_t level)
 {
-    check_level(from, level, true);
-    const FakeListing& given = from->levels[level];
-    if (given.position != 0) violation("a listing handed over after it was read", level);
+    for (uint32_t above = 1; above + 1 < level; ++above) {
+        FakeListing& listing = listings->levels[above];
+        if (!listing.open || !listing.handle) continue;
+        listing.handle = false;
+        --listings->handles;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// `to` is to be handed a listing at `level`: it has none open, and keeps of
+// the levels above only which folder they were, for the loop rule.
+void make_ready(FolderListings* from, FolderListings* to, uint32_t level)
+{
     for (uint32_t any = 1; any <= max_folder_level; ++any)
         if (to->levels[any].open) violation("a listing handed to a walker that has one open", any);
     for (uint32_t above = 1; above < level; ++above) {
         to->levels[above] = FakeListing{};
         to->levels[above].folder = from->levels[above].folder;
     }
-    to->levels[level] = given;
-    from->levels[level].open = false;
+    to->handles = 1;
 }
 
-bool walk_alone(const ItemAttributes&)
+}  // namespace
+
+// Only a listing just opened travels.
+bool hand_over_listing(FolderListings* from, FolderListings* to, uint32_t level)
 {
-    return fake_fs.walk_alone;
+    check_level(from, level, true);
+    const FakeListing& given = from->levels[level];
+    if (given.position != 0) violation("a listing handed over after it was read", level);
+    make_ready(from, to, level);
+    to->levels[level] = given;
+    from->levels[level].open = false;
+    from->levels[level].handle = false;
+    --from->handles;
+    return true;
+}
+
+// The first half of the children left (at least one) of the shallowest
+// level with any travels, when the input allows shares; at the level being
+// listed, only when two are left. The dots stay with `from`.
+uint32_t hand_over_entries(FolderListings* from, FolderListings* to, uint32_t level, char* path, uint32_t* name_slot)
+{
+    check_level(from, level, true);
+    check_cursor(from, path, level);
+    if (!fake_fs.shares) return 0;
+    // A spared listing is shared too: the real layer opens it by its path.
+    uint32_t shared = 1;
+    while (shared < level && !(from->levels[shared].open && children_left(from->levels[shared]) != 0)) ++shared;
+    FakeListing& listing = from->levels[shared];
+    const uint32_t left = children_left(listing);
+    if (left < (shared == level ? 2u : 1u) || listing.position < 2) return 0;
+    make_ready(from, to, shared);
+    FakeListing share = listing;
+    share.handle = true;
+    share.shared = true;
+    share.current = fake_no_node;
+    share.stop = listing.listed + (left + 1) / 2;
+    while (listing.listed < share.stop) {
+        listing.next_child = fake_fs.nodes[listing.next_child].next_sibling;
+        ++listing.listed;
+    }
+    to->levels[shared] = share;
+    *name_slot = listing.name_slot;
+    return shared;
+}
+
+bool entries_waiting(const FolderListings* listings, uint32_t level)
+{
+    const FakeListing& listing = listings->levels[level];
+    return listing.shared ? listing.listed < listing.stop : listing.next_child != fake_no_node;
+}
+
+Storage storage_of(const ItemAttributes&)
+{
+    return fake_fs.storage;
 }

@@ -1,8 +1,10 @@
 // The walk over a fake file system built from the fuzzer's bytes: names of 1
-// to 255 bytes, deep and long paths, loops back to a folder above, and failed
-// queries, opens, listings and closes, by one to four walkers handing folders
-// to each other. The Tally and the number of reported skips must equal those
-// of a simple recursive model of the same tree.
+// to 255 bytes, deep and long paths, loops back to a folder above, failed
+// queries, opens, listings and closes, and opens refused for want of handles
+// (the walker holding only two to four), by one to four walkers handing
+// folders and shares of folders' entries to each other. The Tally and the
+// number of reported skips must equal those of a simple recursive model of
+// the same tree, where running short of handles is no failure.
 #include <errno.h>
 
 #include <atomic>
@@ -13,7 +15,6 @@
 #include "core/failure_report.h"
 #include "core/file_system.h"
 #include "core/tally.h"
-#include "core/walk.h"
 #include "core/walk_team.h"
 #include "tests/fuzz/fake_file_system.h"
 
@@ -177,8 +178,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t path_byte = in.take();
     const uint32_t base_len = 1 + (static_cast<uint32_t>(length_byte) << 4 | (path_byte & 15)) % (path_capacity - 1);
     const bool trailing = path_byte & 16;
-    // One to four walkers, and sometimes the item kept to one.
+    // One to four walkers, and sometimes the item kept to one as a rotating
+    // disk's is; sometimes two to four handles a walker, and shares.
     const uint32_t walkers = 1 + (path_byte >> 6);
+    const uint32_t handle_choice = (length_byte >> 2) & 3;
     static char path[path_capacity];
     uint32_t base_depth = 0;
     for (uint32_t i = 0; i < base_len; ++i) {
@@ -189,7 +192,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     path[base_len] = '\0';
 
     decode_node(in, fake_no_node, 0);
-    fake_fs.walk_alone = (length_byte & 3) == 3;
+    fake_fs.storage = (length_byte & 3) == 3 ? Storage::rotating_disk : Storage::local;
+    fake_fs.handles_per_walker = handle_choice == 0 ? 0 : 1 + handle_choice;
+    fake_fs.shares = (path_byte & 32) != 0;
     const FakeNode& root = fake_fs.nodes[0];
 
     Model model{};
@@ -207,12 +212,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     reported_skips = 0;
     store_failure_report(count_skip);
     fake_fs_begin_walk(base_len, base_depth);
-    WalkTeam* team = start_walk_team(walkers);
+    WalkTeam* team = start_walk_team(WalkerCounts{walkers, 1, walkers});
     if (team == nullptr) abort();
-    Walker* lead = lead_walker(team);
-    memcpy(lead->cursor.path, path, base_len + 1);
-    lead->cursor.depth = 0;
-    scan_item(lead);
+    count_path(team, path);
     finish_walk_team(team, &tally);
     store_failure_report(nullptr);
 

@@ -25,3 +25,15 @@ protected:
 
     TempTree tree;
 };
+
+// The same, run once with one walker and once with several.
+class ScanTestByWalkers : public ScanTest, public testing::WithParamInterface<unsigned> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// For INSTANTIATE_TEST_SUITE_P: one walker, and four.
+std::string walkers_name(const testing::TestParamInfo<unsigned>& info);
+#define HEAPWISE_BY_WALKERS(suite) \
+    INSTANTIATE_TEST_SUITE_P(Walkers, suite, testing::Values(1u, 4u), walkers_name)

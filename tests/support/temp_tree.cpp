@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "core/tally.h"
-#include "core/walk.h"
 #include "core/walk_team.h"
 
 std::string describe(const Tally& t)
@@ -21,15 +20,13 @@ std::string describe(const Tally& t)
     return out.str();
 }
 
+unsigned walkers_in_tests = 1;
+
 void scan_path(const std::string& path, unsigned walkers)
 {
-    WalkTeam* team = start_walk_team(walkers);
+    WalkTeam* team = start_walk_team(WalkerCounts{walkers, walkers, walkers});
     ASSERT_NE(team, nullptr);
-    Walker* walker = lead_walker(team);
-    ASSERT_LT(path.size(), sizeof walker->cursor.path);
-    memcpy(walker->cursor.path, path.c_str(), path.size() + 1);
-    walker->cursor.depth = 0;
-    scan_item(walker);
+    count_path(team, path.c_str());
     finish_walk_team(team, &tally);
 }
 

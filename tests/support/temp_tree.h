@@ -60,10 +60,13 @@ bool long_paths_reachable();
 // folders a program makes.
 bool read_only_folders_can_be_made();
 
-// Counts one path into the Tally as a worker would (scan_lock not taken): a
-// team of `walkers` led by the calling thread, its lead walker's cursor
-// holding the path, scan_item, and the shares added up.
-void scan_path(const std::string& path, unsigned walkers = 1);
+// The walkers scan_path counts with unless told: 1, or what a suite that
+// runs with one walker and with several sets for each run.
+extern unsigned walkers_in_tests;
+
+// Counts one path into the Tally as a worker would (scan_lock not taken),
+// with a team of `walkers` led by the calling thread.
+void scan_path(const std::string& path, unsigned walkers = walkers_in_tests);
 
 // Runs fn in a child process (Linux only) with CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH
 // dropped, so that folder permissions hold even for root, and returns what
