@@ -57,15 +57,25 @@ fi
 
 cmake --preset release >/dev/null
 cmake --build --preset release --target heapwise make_tree bare_walk calls_only window_until_ready latency_proxy >/dev/null
+# The Windows rounds run the 32-bit program, the one shipped, where the kernel
+# runs 32-bit programs, and the 64-bit one under wine64 elsewhere.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    wine_preset=mingw-release HEAPWISE_WINE_ARCH=win32
+    export HEAPWISE_BENCH_WINE="32-bit \`heapwise.exe\` under Wine"
+else
+    wine_preset=mingw64-release HEAPWISE_WINE_ARCH=win64
+    export HEAPWISE_BENCH_WINE="64-bit \`heapwise.exe\` under wine64 (this machine runs no 32-bit program)"
+fi
+export HEAPWISE_WINE_ARCH
 if running wine; then
-    cmake --preset mingw-release >/dev/null
-    cmake --build --preset mingw-release --target window_until_ready_win32 >/dev/null
+    cmake --preset "$wine_preset" >/dev/null
+    cmake --build --preset "$wine_preset" --target window_until_ready_win32 >/dev/null
 fi
 heapwise=$PWD/build/release/heapwise
 bare_walk=$PWD/build/release/bench/bare_walk
 calls_only=$PWD/build/release/bench/calls_only
 window=$PWD/build/release/bench/window_until_ready
-window_exe=$PWD/build/mingw-release/bench/window_until_ready_win32.exe
+window_exe=$PWD/build/$wine_preset/bench/window_until_ready_win32.exe
 make_tree=$PWD/build/release/bench/make_tree
 latency_proxy=$PWD/build/release/bench/latency_proxy
 
@@ -209,8 +219,8 @@ fi
 # The Windows program under Wine, on the quarter-size wide tree: its dialog
 # against the same request with no window, and the request's walkers.
 if running wine; then
-export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/heapwise-wine-bench
 source tools/wine-env.sh
+export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/$wine_prefix_name-bench
 mkdir -p "$(dirname "$WINEPREFIX")"
 wine_make_prefix
 wineserver -p &
@@ -218,10 +228,10 @@ wine_tree="Z:$(echo "$trees/quarter" | tr / '\\')"
 wine_order=(dialog bare jobs1 jobs2)
 wine_command_for() {  # variant
     case $1 in
-        dialog) echo "wine $window_exe '$wine_tree'" ;;
-        bare) echo "wine $window_exe --no-window '$wine_tree'" ;;
-        jobs1) echo "wine $window_exe --no-window --jobs 1 '$wine_tree'" ;;
-        jobs2) echo "wine $window_exe --no-window --jobs 2 '$wine_tree'" ;;
+        dialog) echo "$wine_loader $window_exe '$wine_tree'" ;;
+        bare) echo "$wine_loader $window_exe --no-window '$wine_tree'" ;;
+        jobs1) echo "$wine_loader $window_exe --no-window --jobs 1 '$wine_tree'" ;;
+        jobs2) echo "$wine_loader $window_exe --no-window --jobs 2 '$wine_tree'" ;;
     esac
 }
 for variant in "${wine_order[@]}"; do $(wine_command_for "$variant") >/dev/null 2>&1; done
@@ -334,7 +344,7 @@ round_table("share", f"`/usr/share/doc` ({entries['share']:,} entries) over sshf
 
 if ("wine", "bare") in times:
     wine = {variant: times[("wine", variant)] for variant in ("dialog", "bare", "jobs1", "jobs2")}
-    out += ["", f"`heapwise.exe` under Wine on the quarter-size wide tree ({quarter_entries:,} entries), {wine_runs} alternating rounds"
+    out += ["", f"{os.environ['HEAPWISE_BENCH_WINE']} on the quarter-size wide tree ({quarter_entries:,} entries), {wine_runs} alternating rounds"
             " (`bench/window_until_ready_win32.exe`, the program's own start-up and dialog, ending once the count has ended):", "",
             "| Variant | Median time | Paired median ratio |", "|---|---:|---:|"]
     out.append(f"| the dialog, walkers by default | {statistics.median(wine['dialog'].values()):.3f} s"
