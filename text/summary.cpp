@@ -11,22 +11,21 @@
 
 namespace {
 
-// Where a cut at `at` falls inside a well-formed UTF-8 character of `text`
-// (n bytes), the start of that character, its length in *length; otherwise
-// `at`, and 0.
-size_t character_around(const char* text, size_t n, size_t at, size_t* length)
+// The length of the character `text` (n bytes) begins with: a UTF-8
+// character's, or 1 for a byte that is not UTF-8 (a Latin-1 name's), which
+// is cut like any other.
+size_t character_length(const char* text, size_t n)
 {
-    *length = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    for (size_t back = 1; back <= 3 && back <= at; ++back) {
-        if ((bytes[at - back] & 0xC0) == 0x80) continue;  // a continuation byte
-        char32_t code_point = 0;
-        const size_t len = utf8_character(bytes + at - back, n - (at - back), &code_point);
-        if (len <= back) return at;
-        *length = len;
-        return at - back;
-    }
-    return at;
+    char32_t code_point = 0;
+    const size_t len = utf8_character(reinterpret_cast<const unsigned char*>(text), n, &code_point);
+    return len != 0 ? len : 1;
+}
+
+// What a character of `len` bytes counts for in `unit`: in UTF-16, one code
+// unit, or two (a surrogate pair) past the first plane.
+size_t units_of(size_t len, TextUnit unit)
+{
+    return unit == TextUnit::bytes ? len : len == 4 ? 2 : 1;
 }
 
 const char* letter(uint32_t counter, const char* text)
@@ -98,18 +97,37 @@ void longest_path_text(char* out, const Tally& from)
     snprintf(out, summary_text_size, "%u / %u", from.max_rel_path, from.max_abs_path);
 }
 
-void status_text(char* out, const char* rel, size_t n)
+void status_text(char* out, const char* rel, size_t n, TextUnit unit)
 {
     constexpr size_t kept = 25;
-    if (n < 2 * kept + 4) {
+    size_t total = 0;
+    for (size_t at = 0; at < n;) {
+        const size_t len = character_length(rel + at, n - at);
+        total += units_of(len, unit);
+        at += len;
+    }
+    if (total < 2 * kept + 4) {
         memcpy(out, rel, n);
         out[n] = '\0';
         return;
     }
-    size_t length = 0;
-    const size_t head = character_around(rel, n, kept, &length);
-    const size_t start = character_around(rel, n, n - kept, &length);
-    const size_t tail = length != 0 ? start + length : n - kept;
+    // The head keeps whole characters up to `kept` units; the tail starts at
+    // the first character after which no more than `kept` units remain.
+    size_t head = 0, tail = n, counted = 0, head_units = 0;
+    for (size_t at = 0; at < n;) {
+        const size_t len = character_length(rel + at, n - at);
+        const size_t units = units_of(len, unit);
+        if (head == at && head_units + units <= kept) {
+            head += len;
+            head_units += units;
+        }
+        if (counted >= total - kept) {
+            tail = at;
+            break;
+        }
+        counted += units;
+        at += len;
+    }
     char* end = out;
     memcpy(end, rel, head);
     end += head;

@@ -22,16 +22,20 @@ void longest_path_text(char* out, const Tally& from);  // "6 / 13"
 // `out` (room for 40 bytes): "  (1.2 KB)". Both digits are cut, never rounded.
 void size_unit_text(char* out, uint64_t total_bytes);
 
-// Room for a status text: the longest is 53 bytes.
-constexpr int status_text_size = 56;
+// What the status line's lengths are counted in: bytes on Linux, UTF-16 code
+// units on Windows, as the platform counts its paths.
+enum class TextUnit { bytes, utf16 };
+
+// Room for a status text: 53 units, at most 3 bytes each.
+constexpr int status_text_size = 160;
 
 // The status line for the folder being entered, from its path relative to the
 // top-level item, `rel` (n bytes), into `out` (status_text_size bytes): the
-// path itself below 54 bytes, otherwise its first 25 bytes, "..." and its last
-// 25. Where the bytes around a cut are UTF-8, the cut moves to the nearest
-// character boundary that keeps at most 25 bytes; other bytes (a Latin-1 name)
-// are cut where the rule says.
-void status_text(char* out, const char* rel, size_t n);
+// path itself below 54 units, otherwise its first 25 units, "..." and its last
+// 25. A cut never splits a UTF-8 character: it moves to the nearest character
+// boundary that keeps at most 25 units; other bytes (a Latin-1 name) are cut
+// where the rule says.
+void status_text(char* out, const char* rel, size_t n, TextUnit unit = TextUnit::bytes);
 
 // The status line at the end of a request that could not read `unreadable`
 // items, into `out` (summary_text_size bytes): "Ready", or "Ready - 2 items

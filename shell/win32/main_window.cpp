@@ -98,8 +98,9 @@ void look_at_progress(HWND window)
         KillTimer(window, progress_timer);
         return;
     }
+    // Cut by the characters Windows counts, as Max Path is.
     char text[status_text_size];
-    status_text(text, rel, strlen(rel));
+    status_text(text, rel, strlen(rel), TextUnit::utf16);
     set_dialog_text(window, IDC_STATUS_LINE, text);
     SetTimer(window, progress_timer, progress_interval_ms, nullptr);
 }

@@ -163,6 +163,12 @@ void check_status_text(const char* rel, size_t n)
         if (memcmp(out, rel, head) != 0 || memcmp(dots + 3, rel + n - tail, tail) != 0) wrong("status text ends", out);
     }
     if (is_utf8(rel, n) && !is_utf8(out, len)) wrong("a character split", out);
+    // Counted in UTF-16 units, as the Windows program counts: a path of up
+    // to 3 bytes a unit still fits, and no character is split.
+    status_text(out, rel, n, TextUnit::utf16);
+    const size_t units_len = strnlen(out, status_text_size);
+    if (units_len == status_text_size) wrong("status text in UTF-16 units not terminated", "");
+    if (is_utf8(rel, n) && !is_utf8(out, units_len)) wrong("a character split in UTF-16 units", out);
     free(out);
 }
 

@@ -221,11 +221,11 @@ bool is_valid_utf8(const std::string& text)
     return true;
 }
 
-std::string shortened(const std::string& rel)
+std::string shortened(const std::string& rel, TextUnit unit = TextUnit::bytes)
 {
     char out[status_text_size];
     std::memset(out, '#', sizeof out);
-    status_text(out, rel.data(), rel.size());
+    status_text(out, rel.data(), rel.size(), unit);
     EXPECT_NE(std::memchr(out, '\0', sizeof out), nullptr);
     return out;
 }
@@ -289,6 +289,24 @@ TEST(StatusText, WholeCharactersAreNeverSplit)
         EXPECT_TRUE(is_valid_utf8(whole));
     }
     EXPECT_TRUE(head_moved && tail_moved) << "the texts never put a character across a cut";
+}
+
+// Counted in UTF-16 units, as Windows counts its paths: a character of the
+// first plane is one unit however many bytes it takes, one past it two.
+TEST(StatusText, CountsUtf16UnitsWhereWindowsDoes)
+{
+    const auto repeat = [](const std::string& character, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += character;
+        return text;
+    };
+    const std::string cjk = "\u6F22", smile = "\U0001F600";
+    EXPECT_EQ(shortened(repeat(cjk, 53), TextUnit::utf16), repeat(cjk, 53));
+    EXPECT_EQ(shortened(repeat(cjk, 54), TextUnit::utf16), repeat(cjk, 25) + "..." + repeat(cjk, 25));
+    EXPECT_EQ(shortened(repeat(cjk, 53)), repeat(cjk, 8) + "..." + repeat(cjk, 8));
+    // 27 pairs, 54 units: 12 whole pairs on each side, never half of one.
+    EXPECT_EQ(shortened(repeat(smile, 27), TextUnit::utf16), repeat(smile, 12) + "..." + repeat(smile, 12));
+    EXPECT_EQ(shortened("/" + repeat(smile, 26), TextUnit::utf16), "/" + repeat(smile, 26));
 }
 
 }  // namespace
