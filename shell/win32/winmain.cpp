@@ -81,5 +81,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     char* line = command_line_in_utf8();
     const int code = run_program(instance, line != nullptr ? line : "");
     if (line != nullptr) HeapFree(GetProcessHeap(), 0, line);
-    return code;
+    // Ended here rather than by returning: the C runtime's exit tears down
+    // the thread library's state while workers may still walk, and a worker
+    // that then takes a lock is aborted. ExitProcess ends the workers first.
+    ExitProcess(static_cast<UINT>(code));
 }

@@ -50,7 +50,8 @@ const ScanEvents quiet_window = {nullptr, quiet_started, nullptr, nullptr, nullp
 
     if (variant != 0) WaitForSingleObject(first_worker_in, INFINITE);
     release_argument_list();
-    exit(0);
+    // As the program ends (shell/win32/winmain.cpp).
+    ExitProcess(0);
 }
 
 // This process's environment without test-runner variables the child might
