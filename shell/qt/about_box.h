@@ -19,8 +19,17 @@ public:
 
     // The address button (IDC_ADDRESS_BUTTON) or OK (IDC_OK_BUTTON), or null.
     QPushButton* button(int id) const;
+    // Whether Escape closed the box (it may still be held down).
+    bool closed_by_escape() const { return closed_by_escape_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void open_page();
+    void show_page_not_opened();
+
     QPushButton* address_button_ = nullptr;
     QPushButton* ok_button_ = nullptr;
+    bool closed_by_escape_ = false;
 };

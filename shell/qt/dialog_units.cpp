@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QStringList>
+#include <QStyle>
 
 namespace {
 
@@ -64,11 +65,31 @@ QString dialog_text(const char* text)
     return QString::fromUtf8(text).remove(u'\r');
 }
 
+void place_control(QWidget* control, const QRect& place)
+{
+    const QWidget* parent = control->parentWidget();
+    control->setGeometry(QStyle::visualRect(parent->layoutDirection(), parent->rect(), place));
+}
+
+Qt::Alignment window_alignment(const QWidget* parent, Qt::Alignment alignment)
+{
+    if (parent->layoutDirection() != Qt::RightToLeft) return alignment;
+    const Qt::Alignment horizontal = alignment & Qt::AlignHorizontal_Mask;
+    Qt::Alignment mirrored = (alignment & ~Qt::AlignHorizontal_Mask) | Qt::AlignAbsolute;
+    if (horizontal & Qt::AlignRight)
+        mirrored |= Qt::AlignLeft;
+    else if (horizontal & Qt::AlignHCenter)
+        mirrored |= Qt::AlignHCenter;
+    else
+        mirrored |= Qt::AlignRight;
+    return mirrored;
+}
+
 QLabel* make_text(QWidget* parent, const QRect& place, const char* text, Qt::Alignment alignment)
 {
     auto* label = new QLabel(dialog_text(text), parent);
     label->setTextFormat(Qt::PlainText);
-    label->setAlignment(alignment | Qt::AlignTop);
-    label->setGeometry(place);
+    label->setAlignment(window_alignment(parent, alignment | Qt::AlignTop));
+    place_control(label, place);
     return label;
 }

@@ -33,6 +33,16 @@ QSize dialog_size(const DialogUnits& units, int width, int height);
 // A template's text as Qt shows it: lines broken by "\n" alone.
 QString dialog_text(const char* text);
 
-// A template's static text in `parent` at `place`: plain text, aligned to the
+// Puts `control` at `place`, a rectangle of its parent given left to right;
+// in a right-to-left window (-reverse, or a right-to-left language) the place
+// is mirrored, as a layout would mirror it. Set the parent's size first.
+void place_control(QWidget* control, const QRect& place);
+
+// `alignment` (left or right) as the window's direction has it, whatever the
+// text's own: mirrored in a right-to-left window, so a label still stands
+// against its field there.
+Qt::Alignment window_alignment(const QWidget* parent, Qt::Alignment alignment);
+
+// A template's static text in `parent` at `place` (placed by place_control): plain text, aligned to the
 // top and as `alignment` says.
 QLabel* make_text(QWidget* parent, const QRect& place, const char* text, Qt::Alignment alignment);

@@ -3,6 +3,7 @@
 #include "shell/qt/main_window.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -41,19 +42,32 @@ QPushButton* make_button(QWidget* parent, const QRect& place, const char* text)
     auto* button = new QPushButton(dialog_text(text), parent);
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(place);
+    place_control(button, place);
     return button;
 }
 
 // A close box and nothing else, as the Windows dialog has: no maximize or
 // minimize button that a desktop could offer.
+// Desktops let the delay before a held key repeats be set up to two seconds.
+constexpr qint64 longest_repeat_delay_ms = 2500;
+
 constexpr Qt::WindowFlags window_flags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+// A dialog to assistive technology, as it is to the desktop, not a plain
+// filler.
+QAccessibleInterface* main_window_accessible(const QString& class_name, QObject* object)
+{
+    if (class_name != QLatin1String("MainWindowWidget") || !object->isWidgetType()) return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
 
 }  // namespace
 
 MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_flags)
 {
+    static const bool installed = (QAccessible::installFactory(main_window_accessible), true);
+    (void)installed;
     setWindowTitle(QString::fromUtf8(main_window_template.title));
     setAttribute(Qt::WA_AlwaysShowToolTips);
     const DialogUnits units = dialog_units_fitting(font(), main_window_template);
@@ -71,7 +85,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
             break;
         case ControlKind::field: {
             auto* field = new ResultField(this);
-            field->setGeometry(place);
+            place_control(field, place);
             field->installEventFilter(this);
             made = field;
             // The label names its field, and its text lines up with the field's.
@@ -83,7 +97,7 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
         }
         case ControlKind::check_box:
             made = new QCheckBox(dialog_text(record.text), this);
-            made->setGeometry(place);
+            place_control(made, place);
             break;
         case ControlKind::push_button:
             made = make_button(this, place, record.text);
@@ -92,7 +106,11 @@ MainWindowWidget::MainWindowWidget(QWidget* parent) : QWidget(parent, window_fla
             auto* status = new QLabel(dialog_text(record.text), this);
             status->setTextFormat(Qt::PlainText);
             status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            status->setGeometry(place);
+            status->setAlignment(window_alignment(this, Qt::AlignLeft | Qt::AlignVCenter));
+            // The indent a framed label takes anyway, made explicit: the
+            // room for a shortened path leaves it out.
+            status->setIndent(status->fontMetrics().horizontalAdvance(u'x') / 2);
+            place_control(status, place);
             made = status;
             break;
         }
@@ -160,10 +178,11 @@ void MainWindowWidget::show_request_started()
 
 void MainWindowWidget::show_request_finished(const Tally& counts, uint32_t unreadable)
 {
+    // The counts first: a screen reader announces "Ready" once they are there.
+    show_counts(counts);
     char text[summary_text_size];
     ready_text(text, unreadable);
     show_status(QString::fromUtf8(text));
-    show_counts(counts);
     counting_ = false;
     reset_button_->setEnabled(true);
 }
@@ -205,19 +224,20 @@ void MainWindowWidget::show_progress(const char* rel)
 }
 
 // The folder being entered, then how many drops wait while a scan runs; the
-// folder is cut in the middle where both would not fit.
+// folder is cut in the middle where it would not fit beside them.
 void MainWindowWidget::show_waiting_drops()
 {
     const uint32_t waiting = counting_ ? requests_waiting() : 0;
-    if (waiting == 0) {
-        // The top-level folder's own text is empty, and shown so.
-        if (has_progress_) status_line_->setText(progress_);
-        return;
-    }
-    const QString note = waiting == 1 ? QStringLiteral("  (1 drop waiting)")
-                                      : QStringLiteral("  (%1 drops waiting)").arg(waiting);
+    // The top-level folder's own text is empty, and shown so.
+    if (waiting == 0 && !has_progress_) return;
+    QString note;
+    if (waiting == 1)
+        note = QStringLiteral("  (1 drop waiting)");
+    else if (waiting > 1)
+        note = QStringLiteral("  (%1 drops waiting)").arg(waiting);
     const QFontMetrics metrics = status_line_->fontMetrics();
-    const int room = status_line_->contentsRect().width() - metrics.horizontalAdvance(note);
+    const int room = status_line_->contentsRect().width() - 2 * status_line_->margin() - status_line_->indent() -
+                     metrics.horizontalAdvance(note);
     status_line_->setText(metrics.elidedText(progress_, Qt::ElideMiddle, qMax(room, 0)) + note);
 }
 
@@ -241,9 +261,15 @@ void MainWindowWidget::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        // A key held down in the About box goes on repeating here once the
-        // box has closed: only a fresh press quits.
-        if (!event->isAutoRepeat()) close();
+        // An Escape held down in the About box goes on repeating here once
+        // the box has closed (on X11 the first repeat even comes as a fresh
+        // press): only a press after the key came up quits. Where its release
+        // went to another window, a pause longer than any repeat delay tells.
+        if (escape_still_held_ && escape_seen_.elapsed() > longest_repeat_delay_ms) escape_still_held_ = false;
+        if (escape_still_held_)
+            escape_seen_.start();
+        else if (!event->isAutoRepeat())
+            close();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -253,6 +279,12 @@ void MainWindowWidget::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+}
+
+void MainWindowWidget::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) escape_still_held_ = false;
+    QWidget::keyReleaseEvent(event);
 }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event)
@@ -364,6 +396,11 @@ void MainWindowWidget::copy_results()
 void MainWindowWidget::show_about_box()
 {
     AboutBox box(this);
+    // Told as the box closes: the key's repeats may arrive before exec returns.
+    connect(&box, &QDialog::finished, this, [this, &box] {
+        escape_still_held_ = box.closed_by_escape();
+        escape_seen_.start();
+    });
     box.exec();
 }
 

@@ -4,6 +4,7 @@
 // window's thread).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -57,6 +58,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -85,4 +87,8 @@ private:
     bool drag_has_local_file_ = false;
     bool watching_window_state_ = false;
     bool ended_ = false;
+    // The About box closed on an Escape that has not come up yet, last
+    // pressed or repeated at escape_seen_.
+    bool escape_still_held_ = false;
+    QElapsedTimer escape_seen_;
 };

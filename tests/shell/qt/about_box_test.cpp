@@ -1,13 +1,20 @@
 // The About box on the offscreen platform: its controls placed from dialog
-// units, its texts, the address button opening the maker's page while the box
-// stays open, and OK, Escape and the close box closing it.
+// units (mirrored right to left), its texts, the address button opening the
+// maker's page while the box stays open (or saying it could not), and OK,
+// Escape and the close box closing it.
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QWidget>
@@ -71,6 +78,23 @@ private slots:
         QCOMPARE(rule->width(), dialog_rect(units, 10, 35, 180, 1).width());
     }
 
+    // Right to left the icon takes the other corner, and the address still
+    // reads left to right: its button looks as it does left to right.
+    void right_to_left_mirrors_the_layout_not_the_address()
+    {
+        QWidget owner;
+        QImage addresses[2];
+        for (int mirrored = 0; mirrored < 2; ++mirrored) {
+            QApplication::setLayoutDirection(mirrored ? Qt::RightToLeft : Qt::LeftToRight);
+            AboutBox box(&owner);
+            const QLabel* icon = box.findChildren<QLabel*>()[0];
+            QCOMPARE(icon->x() > box.width() / 2, mirrored == 1);
+            addresses[mirrored] = box.button(IDC_ADDRESS_BUTTON)->grab().toImage();
+        }
+        QApplication::setLayoutDirection(Qt::LeftToRight);
+        QCOMPARE(addresses[1], addresses[0]);
+    }
+
     void texts()
     {
         QWidget owner;
@@ -87,22 +111,52 @@ private slots:
         QCOMPARE(box.button(IDC_ADDRESS_BUTTON)->text(), QString(HEAPWISE_WEB_ADDRESS));
         QCOMPARE(box.button(1)->text(), QString("OK"));
         QVERIFY(box.button(1)->isDefault());
+        // What a screen reader meets: a named image and a separator.
+        QAccessibleInterface* icon = QAccessible::queryAccessibleInterface(labels[0]);
+        QCOMPARE(icon->role(), QAccessible::Graphic);
+        QCOMPARE(icon->text(QAccessible::Name), QString("Heapwise"));
+        for (QFrame* frame : box.findChildren<QFrame*>(Qt::FindDirectChildrenOnly))
+            if (frame->frameShape() == QFrame::HLine)
+                QCOMPARE(QAccessible::queryAccessibleInterface(frame)->role(), QAccessible::Separator);
     }
 
-    // The page opens each time the button is pressed, and the box stays.
+    // The page opens each time the button is pressed, and the box stays:
+    // through the desktop's opener (xdg-open) where there is one, through Qt
+    // elsewhere. Where the opener fails, as with no browser, a message says
+    // so, with the address to copy.
     void address_button_opens_the_page()
     {
-        UrlCatcher browser;
-        QDesktopServices::setUrlHandler("https", &browser, "open");
-        QWidget owner;
-        AboutBox box(&owner);
-        box.open();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
-        QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
-        QDesktopServices::unsetUrlHandler("https");
-        QCOMPARE(browser.opened, QList<QUrl>({QUrl(HEAPWISE_WEB_ADDRESS), QUrl(HEAPWISE_WEB_ADDRESS)}));
-        QVERIFY(box.isVisible());
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        const QString address = HEAPWISE_WEB_ADDRESS, opened = bin.filePath("opened");
+        for (const QString exit_code : {"", "0", "3"}) {
+            QFile opener(bin.filePath("xdg-open"));
+            opener.remove();
+            if (!exit_code.isEmpty() && opener.open(QIODevice::WriteOnly))
+                opener.write(QString("#!/bin/sh\necho \"$*\" >>'%1'\nexit %2\n").arg(opened, exit_code).toUtf8());
+            opener.close();
+            opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+            QFile::remove(opened);
+            qputenv("PATH", bin.path().toUtf8());
+            UrlCatcher browser;
+            QDesktopServices::setUrlHandler("https", &browser, "open");
+            QWidget owner;
+            AboutBox box(&owner);
+            box.open();
+            QVERIFY(QTest::qWaitForWindowExposed(&box));
+            QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
+            QTest::mouseClick(box.button(IDC_ADDRESS_BUTTON), Qt::LeftButton);
+            QDesktopServices::unsetUrlHandler("https");
+            qputenv("PATH", path);
+            QCOMPARE(browser.opened.size(), exit_code.isEmpty() ? 2 : 0);
+            for (const QUrl& url : browser.opened) QCOMPARE(url, QUrl(address));
+            QTRY_COMPARE(QFileInfo(opened).size(), exit_code.isEmpty() ? 0 : 2 * (address.size() + 1));
+            QTest::qWait(100);  // the opener's end reaches the box
+            QTRY_COMPARE(box.findChildren<QMessageBox*>().size(), exit_code == "3" ? 2 : 0);
+            for (QMessageBox* message : box.findChildren<QMessageBox*>())
+                QVERIFY(message->text().contains(address) && message->textInteractionFlags() & Qt::TextSelectableByMouse);
+            QVERIFY(box.isVisible());
+        }
     }
 
     void ok_escape_and_close_box_close_it()

@@ -143,14 +143,17 @@ private slots:
 
     // With any font the window keeps the template's layout: it cannot be
     // resized and opens centred; every control lies inside it, clear of the
-    // others, left of or above another where the template puts it so; every
-    // label shows its whole text, right-aligned; a larger font gives a larger
-    // window.
+    // others, left of (right of, right to left) or above another where the
+    // template puts it so; every label shows its whole text, aligned towards
+    // its field; a larger font gives a larger window.
     void controls_keep_the_templates_layout()
     {
         QSize sizes[2];
         const int point_sizes[2] = {9, 14};
-        for (int f = 0; f < 2; ++f) {
+        for (int turn = 0; turn < 4; ++turn) {
+            const int f = turn % 2;
+            const bool mirrored = turn >= 2;
+            QApplication::setLayoutDirection(mirrored ? Qt::RightToLeft : Qt::LeftToRight);
             QFont font = QApplication::font();
             font.setPointSize(point_sizes[f]);
             QApplication::setFont(font);
@@ -170,19 +173,22 @@ private slots:
                     const QRect other = widget_for(window, records[k])->geometry();
                     const DialogControl &ra = records[i], &rb = records[k];
                     QVERIFY2(!place.intersects(other), qPrintable(QString("controls %1 and %2").arg(i).arg(k)));
-                    if (ra.x + ra.width <= rb.x) QVERIFY(place.right() < other.left());
-                    if (rb.x + rb.width <= ra.x) QVERIFY(other.right() < place.left());
+                    const QRect& left = mirrored ? other : place;
+                    const QRect& right = mirrored ? place : other;
+                    if (ra.x + ra.width <= rb.x) QVERIFY(left.right() < right.left());
+                    if (rb.x + rb.width <= ra.x) QVERIFY(right.right() < left.left());
                     if (ra.y + ra.height <= rb.y) QVERIFY(place.bottom() < other.top());
                     if (rb.y + rb.height <= ra.y) QVERIFY(other.bottom() < place.top());
                 }
                 if (records[i].kind != ControlKind::label) continue;
                 const auto* label = static_cast<const QLabel*>(a);
-                QVERIFY(label->alignment() & Qt::AlignRight);
+                QVERIFY(label->alignment() & (mirrored ? Qt::AlignLeft : Qt::AlignRight));
                 QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
             }
         }
         QVERIFY(sizes[1].width() > sizes[0].width() && sizes[1].height() > sizes[0].height());
         QApplication::setFont(QFont());
+        QApplication::setLayoutDirection(Qt::LeftToRight);
     }
 
     // With any font, each label's text stands on the same line as the text
@@ -209,11 +215,12 @@ private slots:
         QApplication::setFont(QFont());
     }
 
-    // A screen reader hears each field by its label's name, as read-only
-    // text.
+    // A screen reader hears the window as a dialog, and each field by its
+    // label's name, as read-only text.
     void fields_are_named_and_read_only()
     {
         MainWindowWidget window;
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Dialog);
         const char* labels[] = {"File Count:", "Folder Count:", "Total Size:", "Max Path:"};
         for (int i = 0; i < 4; ++i) {
             QAccessibleInterface* field = QAccessible::queryAccessibleInterface(window.control(field_ids[i]));
@@ -419,6 +426,36 @@ private slots:
         }
     }
 
+    // Escape held down in the About box closes the box alone, however its
+    // repeats reach the window (on X11 the first comes as a fresh press);
+    // once the key has come up, Escape quits. After OK, the first one quits.
+    void escape_held_in_the_about_box_closes_the_box_alone()
+    {
+        for (const bool by_escape : {true, false}) {
+            MainWindowWidget window;
+            QSignalSpy ended(&window, &MainWindowWidget::ended);
+            auto* about = qobject_cast<QPushButton*>(window.control(IDC_ABOUT_BUTTON));
+            const auto held_escape = [about] {
+                for (bool repeated : {false, true}) {
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), repeated);
+                    QApplication::sendEvent(about, &press);
+                }
+            };
+            QTimer::singleShot(0, &window, [&] {  // in the box's own event loop
+                auto* box = qobject_cast<AboutBox*>(QApplication::activeModalWidget());
+                if (!by_escape) return box->button(IDC_OK_BUTTON)->click();
+                QTest::keyPress(box, Qt::Key_Escape);
+                held_escape();
+            });
+            about->click();
+            if (by_escape) held_escape();
+            QCOMPARE(ended.count(), 0);
+            if (by_escape) QTest::keyRelease(about, Qt::Key_Escape);
+            QTest::keyClick(about, Qt::Key_Escape);
+            QCOMPARE(ended.count(), 1);
+        }
+    }
+
     // Every local file URI is one item, in order; other URIs are skipped.
     void drop_counts_local_files_and_folders()
     {
@@ -505,7 +542,7 @@ private slots:
     // A request's "Ready" says how many items it could not read (each named
     // on standard error, as the program test checks); the next request counts
     // its own. A screen reader learns of each end from the window's
-    // description.
+    // description, told after the fields' new texts.
     void unreadable_items_are_counted_and_each_end_is_told()
     {
         report_failures_to_window();
@@ -521,6 +558,15 @@ private slots:
         QVERIFY(drop_urls(&window, {QUrl::fromLocalFile(loose_)}));
         QTRY_VERIFY_WITH_TIMEOUT(scan_finished_with(window, "Ready", "4  (H)"), test_deadline_ms);
         QCOMPARE(self->text(QAccessible::Description), QString("Ready"));
+        // The new counts are in the fields before the end is told.
+        QStringList told_when_counted;
+        connect(static_cast<QLineEdit*>(window.control(IDC_FILES_FIELD)), &QLineEdit::textChanged, &window,
+                [&] { told_when_counted.append(self->text(QAccessible::Description)); });
+        Tally seven{};
+        seven.file_count = 7;
+        window.show_request_finished(seven, 1);
+        QCOMPARE(told_when_counted, QStringList{"Ready"});
+        QCOMPARE(self->text(QAccessible::Description), QString("Ready - 1 item could not be read"));
         store_failure_report(nullptr);
     }
 
@@ -546,6 +592,15 @@ private slots:
         QVERIFY(text_of(window, IDC_STATUS_LINE).startsWith("/"));
         QVERIFY2(text_of(window, IDC_STATUS_LINE).endsWith("(2 drops waiting)"),
                  qPrintable(text_of(window, IDC_STATUS_LINE)));
+        // A folder of any length leaves the note whole within the status line.
+        const auto* status = static_cast<QLabel*>(window.control(IDC_STATUS_LINE));
+        QByteArray folder = "/";
+        for (int length = 1; length <= 150; ++length) {
+            folder.append("Wi"[length % 2]);
+            window.show_progress(folder.constData());
+            QVERIFY2(status->text().endsWith("  (2 drops waiting)"), qPrintable(status->text()));
+            QVERIFY2(status->sizeHint().width() <= status->width(), qPrintable(status->text()));
+        }
         hold.release();
         QVERIFY(wait_for_all_workers());
         // Nothing of those scans lands after their "Ready".
