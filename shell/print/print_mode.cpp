@@ -1,11 +1,16 @@
 // The terminal mode: counts the named paths as one argument request, waits
 // for it to finish and prints its counts; meanwhile it shows the folder being
-// entered on one line of standard error, when standard error is a terminal.
+// entered on one line of standard error, when standard error is a terminal,
+// and clears that line when Ctrl+C or SIGTERM ends the program.
 #include "shell/print/print_mode.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -30,8 +35,16 @@
 
 namespace {
 
-// Whether the progress line is on the screen.
-bool status_shown = false;
+// Whether the progress line is on the screen, and the columns it takes:
+// atomics free of locks, as the signal handler reads them.
+std::atomic<bool> status_shown{false};
+std::atomic<size_t> status_columns{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<size_t>::is_always_lock_free);
+
+// A terminal that takes no escape sequences (TERM dumb, unset or empty): the
+// line is drawn and cleared with carriage returns and spaces. Set before the
+// signal handlers are installed.
+bool plain_terminal = false;
 
 // Whole lines on standard error: the progress line, drawn by the main thread,
 // and the failure messages of the walkers never cut into each other.
@@ -79,17 +92,96 @@ size_t status_line_columns()
     return size.ws_col - 1u;
 }
 
+bool names_a_plain_terminal(const char* term)
+{
+    return term == nullptr || *term == '\0' || strcmp(term, "dumb") == 0;
+}
+
+// write() alone, which a signal handler may call.
+void write_all(const char* bytes, size_t len)
+{
+    while (len > 0) {
+        const ssize_t written = write(STDERR_FILENO, bytes, len);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        bytes += written;
+        len -= static_cast<size_t>(written);
+    }
+}
+
+void write_spaces(size_t count)
+{
+    static constexpr char spaces[] = "                                ";
+    for (size_t part; count > 0; count -= part) {
+        part = std::min(count, sizeof spaces - 1);
+        write_all(spaces, part);
+    }
+}
+
+// Async-signal-safe, so that the signal handler clears the line the same
+// way. Caller holds terminal_mutex, or is the handler.
+void erase_status_line()
+{
+    if (!status_shown.load()) return;
+    if (plain_terminal) {
+        write_all("\r", 1);
+        write_spaces(status_columns.load());
+        write_all("\r", 1);
+    } else {
+        write_all("\r\033[K", 4);
+    }
+}
+
 // Caller holds terminal_mutex.
 void clear_status_line()
 {
-    if (!status_shown) return;
-    fputs("\r\033[K", stderr);
     fflush(stderr);
+    erase_status_line();
     status_shown = false;
+    status_columns = 0;
+}
+
+// SIGINT and SIGTERM, which the handler below catches.
+sigset_t ending_signals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+// Clears the line, then lets the signal end the program as it would have,
+// so that the shell sees the signal (130 for Ctrl+C, 143 for SIGTERM). The
+// disposition is the default again (SA_RESETHAND), and the signal raised here
+// is taken as the handler returns.
+void end_by_signal(int signal_number)
+{
+    const int saved_errno = errno;
+    erase_status_line();
+    raise(signal_number);
+    errno = saved_errno;
+}
+
+// Only where the line is shown; a signal ignored at the start (a background
+// job, nohup) stays ignored.
+void clear_status_line_on_signals()
+{
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        struct sigaction action {};
+        if (sigaction(signal_number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+        action = {};
+        action.sa_handler = end_by_signal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(signal_number, &action, nullptr);
+    }
 }
 
 // Draws the folder being entered, when one was posted since the last call;
-// returns whether one was.
+// returns whether one was. The handler cannot come in while the line is
+// half drawn: the walkers never take the signals (see run_print_mode) and this
+// thread holds them off meanwhile.
 bool show_status_line()
 {
     char rel[progress_text_size];
@@ -97,10 +189,19 @@ bool show_status_line()
     char text[status_text_size];
     status_text(text, rel, strlen(rel));
     const std::lock_guard<std::mutex> hold(terminal_mutex);
-    fputs("\r\033[K", stderr);
-    write_visible(stderr, text, strlen(text), status_line_columns());
+    const sigset_t signals = ending_signals();
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &signals, &before);
+    const size_t limit = status_line_columns();
+    fputs(plain_terminal ? "\r" : "\r\033[K", stderr);
+    const size_t columns = write_visible(stderr, text, strlen(text), limit);
+    // Spaces over what the previous line left beyond this one.
+    const size_t previous = std::min(status_columns.load(), limit);
+    if (plain_terminal && previous > columns) fprintf(stderr, "%*s", static_cast<int>(previous - columns), "");
     fflush(stderr);
+    status_columns = columns;
     status_shown = true;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     return true;
 }
 
@@ -233,6 +334,8 @@ int run_print_mode(int argc, char** argv)
     // This thread only waits while the worker walks.
     give_workers_own_file_tables();
     const bool show_status = isatty(STDERR_FILENO) == 1;
+    plain_terminal = names_a_plain_terminal(getenv("TERM"));
+    if (show_status) clear_status_line_on_signals();
     store_argument_list(count, args.release(), [](char** block) { delete[] block; });
     store_failure_report(print_failure);
     // The progress is only taken where it is shown.
@@ -240,7 +343,13 @@ int run_print_mode(int argc, char** argv)
                                         request_finished, nullptr, false};
     store_scan_events(&terminal_events);
 
+    // The walkers start with the signals blocked and keep them so: this
+    // thread alone takes them.
+    const sigset_t signals = ending_signals();
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &signals, &before);
     const bool started = start_argument_request();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (started)
         wait_until_finished();
     else

@@ -29,8 +29,9 @@ bool steers_the_terminal(char32_t c)
 }  // namespace
 
 // No character takes more than two columns.
-void write_visible(FILE* stream, const char* text, size_t len, size_t columns)
+size_t write_visible(FILE* stream, const char* text, size_t len, size_t columns)
 {
+    const size_t limit = columns;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     for (size_t i = 0; i < len;) {
         char32_t c = 0;
@@ -38,7 +39,7 @@ void write_visible(FILE* stream, const char* text, size_t len, size_t columns)
         const bool shown = size != 0 && !steers_the_terminal(c);
         if (size == 0) size = 1;
         const size_t width = shown && c >= 0x80 ? 2 : 1;
-        if (width > columns) return;
+        if (width > columns) break;
         columns -= width;
         if (shown)
             fwrite(bytes + i, 1, size, stream);
@@ -46,6 +47,7 @@ void write_visible(FILE* stream, const char* text, size_t len, size_t columns)
             fputc('?', stream);
         i += size;
     }
+    return limit - columns;
 }
 
 void write_failure_line(ScanFailure failure, const char* path, size_t path_len, const char* name, int error)

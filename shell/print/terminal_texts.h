@@ -17,7 +17,8 @@
 // each byte that is not part of valid UTF-8. Stops before the first
 // character that would take the text past `columns` columns, counting two
 // for every character outside ASCII, so a cut falls between characters.
-void write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX);
+// Returns the columns written.
+size_t write_visible(FILE* stream, const char* text, size_t len, size_t columns = SIZE_MAX);
 
 // Writes one whole line on standard error that names what a scan skipped,
 // from the failure report's arguments: "heapwise: cannot read 'x': REASON".

@@ -8,7 +8,8 @@
 //   slow_open     each folder of that name waits half a second before it is
 //                 opened, so that the progress line shows it; where
 //                 HEAPWISE_FAULT_COLUMNS is set, the terminal on standard
-//                 error takes that width at the second one
+//                 error takes that width at the second one; HEAPWISE_FAULT_SIGNAL
+//                 makes the first one send the process that signal after its wait
 //   no_types      every listing reports its entries' types as unknown
 //   statx_enosys  statx fails with ENOSYS, as on a kernel without it
 //   statx_eperm   statx fails with EPERM, as under a filter that refuses it
@@ -17,6 +18,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
@@ -110,6 +112,8 @@ extern "C" int openat(int dirfd, const char* name, int flags, ...)
         }
         const timespec half_a_second = {0, 500'000'000};
         nanosleep(&half_a_second, nullptr);
+        if (const char* signal_number = getenv("HEAPWISE_FAULT_SIGNAL"); signal_number != nullptr && !done)
+            done = kill(getpid(), atoi(signal_number)) == 0;
     }
     if (target && strcmp(fault(), "link_to_root") == 0) {
         done = true;

@@ -3,6 +3,7 @@
 // cannot be written and locales.
 #include <fcntl.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -40,12 +42,14 @@ struct RunOptions {
     std::string directory;      // working directory; empty for ours
     bool unprivileged = false;  // folder permissions hold even for root
     bool terminal = false;      // standard error is a pseudo-terminal
+    std::string term = "xterm";  // TERM; empty leaves it unset
     unsigned short columns = 0;  // its width; 0 leaves it unknown
     // Folders of this name make the walk wait half a second before opening them (a preloaded
     // library), so the progress line shows them; where `slow_columns` is not 0, the terminal takes
     // that width at the second of them.
     std::string slow_folder;
     unsigned short slow_columns = 0;
+    int signal = 0;  // sent by the program to itself once the first slow folder shows; negative: ignored
     std::string output;  // standard output: a pipe when empty, "closed", or a file opened for writing
 };
 
@@ -69,24 +73,28 @@ Outcome run_heapwise(const std::vector<std::string>& arguments, const RunOptions
     launch.environment =
         inherited_environment({"PATH", "TMPDIR", "LOCPATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"});
     launch.environment.push_back("LC_ALL=" + options.locale);
+    if (!options.term.empty()) launch.environment.push_back("TERM=" + options.term);
     if (!options.slow_folder.empty()) {
         launch.environment.push_back("LD_PRELOAD=" HEAPWISE_FAULT_SHIM);
         launch.environment.push_back("HEAPWISE_FAULT=slow_open");
         launch.environment.push_back("HEAPWISE_FAULT_NAME=" + options.slow_folder);
         if (options.slow_columns != 0)
             launch.environment.push_back("HEAPWISE_FAULT_COLUMNS=" + std::to_string(options.slow_columns));
+        if (options.signal != 0)
+            launch.environment.push_back("HEAPWISE_FAULT_SIGNAL=" + std::to_string(abs(options.signal)));
     }
     launch.directory = options.directory;
     launch.terminal = options.terminal;
     launch.terminal_columns = options.columns;
     const std::string output = options.output;
-    if (!output.empty()) {
-        launch.prepare = [output] {
-            if (output == "closed") return close(STDOUT_FILENO) == 0;
-            const int fd = open(output.c_str(), O_WRONLY);
-            return fd >= 0 && dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
-        };
-    }
+    const int ignored = -options.signal;
+    launch.prepare = [output, ignored] {
+        for (const int s : {SIGINT, SIGTERM}) signal(s, s == ignored ? SIG_IGN : SIG_DFL);  // as a shell leaves them
+        if (output.empty()) return true;
+        if (output == "closed") return close(STDOUT_FILENO) == 0;
+        const int fd = open(output.c_str(), O_WRONLY);
+        return fd >= 0 && dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
+    };
     return run_program(launch);
 }
 
@@ -513,6 +521,31 @@ TEST_F(PrintModeTest, ProgressLineShowsEveryFolderSafely)
         EXPECT_EQ(printed.exit_code, 0) << printed.err;
         EXPECT_EQ(progress_texts(printed.err), row.shown);
         EXPECT_EQ(last_terminal_line(printed.err), "");
+    }
+}
+
+// Ctrl+C or SIGTERM while the progress line shows clears it, the signal still ending the program (128 + it,
+// as shells report) unless ignored from the start (negative here); TERM dumb or unset gets no escape sequences.
+TEST_F(PrintModeTest, ProgressLineClearedWhateverEndsTheProgram)
+{
+    SKIP_WITHOUT_SLOW_WALK();
+    const std::tuple<std::string, int, int> rows[] = {{"xterm", SIGINT, 130}, {"xterm", SIGTERM, 143},
+                                                      {"xterm", -SIGINT, 0},  {"dumb", 0, 0},
+                                                      {"dumb", SIGTERM, 143}, {"", SIGINT, 130}};
+    tree.folder("slow-folder");
+    for (const auto& [term, signal_number, exit_code] : rows) {
+        SCOPED_TRACE("TERM=" + term + " signal " + std::to_string(signal_number));
+        RunOptions options;
+        options.terminal = true;
+        options.term = term;
+        options.slow_folder = "slow-folder";
+        options.signal = signal_number;
+        const Outcome printed = run_heapwise({"--print", tree.root()}, options);
+        EXPECT_EQ(printed.exit_code, exit_code) << printed.err;
+        EXPECT_NE(printed.err.find("slow-folder"), std::string::npos) << printed.err;
+        EXPECT_EQ(last_terminal_line(printed.err).find_first_not_of(' '), std::string::npos) << printed.err;
+        EXPECT_TRUE(term == "xterm" || printed.err.find('\033') == std::string::npos) << printed.err;
+        EXPECT_EQ(printed.out.empty(), exit_code != 0) << printed.out;
     }
 }
 
