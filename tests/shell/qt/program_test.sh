@@ -80,12 +80,12 @@ done
 
 title='^Heapwise - Drop Files to Count$'
 
-# Polls (every tenth of a second, for up to a minute) for the visible main
-# window whose _NET_WM_STATE does ($1 = above) or does not ($1 = normal) ask to
-# be kept above the others; prints its id.
+# Polls (every tenth of a second, for up to a minute, or $2 tenths) for the
+# visible main window whose _NET_WM_STATE does ($1 = above) or does not ($1 =
+# normal) ask to be kept above the others; prints its id.
 window_kept() {
     local id state
-    for ((round = 0; round < 600; ++round)); do
+    for ((round = 0; round < ${2:-600}; ++round)); do
         for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null); do
             state=$(xprop -id "$id" _NET_WM_STATE 2>/dev/null) || continue
             if [[ $1 == above && $state == *_NET_WM_STATE_ABOVE* ]] ||
@@ -99,6 +99,29 @@ window_kept() {
     return 1
 }
 
+# Whether process $1 has ended (a zombie not yet waited for has).
+ended() {
+    local state=Z
+    [[ -r /proc/$1/stat ]] && read -r _ _ state _ <"/proc/$1/stat"
+    [[ $state == Z ]]
+}
+
+# Presses $2 in the focused window until the program (process $1) has ended,
+# again after each five seconds it goes on (see On Top below for why once may
+# not be enough), for half a minute at most; returns the program's exit code.
+press_until_ended() {
+    local round press status=0
+    for ((press = 0; press < 6; ++press)); do
+        xdotool key --clearmodifiers "$2"
+        for ((round = 0; round < 50; ++round)); do
+            ended "$1" && break 2
+            sleep 0.1
+        done
+    done
+    wait "$1" || status=$?
+    return $status
+}
+
 # On Top: checked at the start, so the window asks to be kept above; Alt+T
 # clears it and sets it again, on the same window, which keeps the focus. On a
 # Wayland session that has X11 too, the window still comes up through X11,
@@ -108,14 +131,20 @@ pid=$!
 window=$(window_kept above) || fail "on top: no window kept above"
 xdotool windowfocus --sync "$window"
 for state in normal above; do
-    xdotool key --clearmodifiers alt+t
-    now=$(window_kept $state) || fail "on top: Alt+T did not make it $state"
+    # A key pressed the moment the window has the X server's focus may come
+    # before Qt has made it the active window, and go unheard: pressed again
+    # after five seconds without a change (one heard acts within milliseconds).
+    now=
+    for ((press = 0; press < 6; ++press)); do
+        xdotool key --clearmodifiers alt+t
+        now=$(window_kept $state 50) && break
+    done
+    [[ -n $now ]] || fail "on top: Alt+T did not make it $state"
     [[ $now == "$window" ]] || fail "on top: the window was made anew ($window, then $now)"
     [[ $(xdotool getwindowfocus) == "$window" ]] || fail "on top: the window lost the focus ($state)"
 done
-xdotool key --clearmodifiers Escape
 status=0
-wait "$pid" || status=$?
+press_until_ended "$pid" Escape || status=$?
 [[ $status == 0 ]] || fail "on top: exit code $status"
 
 # Qt's own options before the paths go to Qt, not to the terminal mode nor to
@@ -126,9 +155,9 @@ timeout 120 "$program" -platform xcb -reverse -style=fusion "$scratch/missing" "
 pid=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
     fail "Qt options: no window appeared ($(cat "$scratch/window-errors"))"
-xdotool windowfocus --sync "$window" key --clearmodifiers Escape
+xdotool windowfocus --sync "$window"
 status=0
-wait "$pid" || status=$?
+press_until_ended "$pid" Escape || status=$?
 [[ $status == 0 ]] || fail "Qt options: exit code $status"
 diff "$scratch/print-errors" "$scratch/window-errors" >&2 || fail "the window names what it could not read otherwise"
 for way in escape alt-q; do
@@ -138,12 +167,8 @@ for way in escape alt-q; do
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1) ||
         fail "$way: no window appeared"
     xdotool windowfocus --sync "$window"
-    case $way in
-    escape) xdotool key --clearmodifiers Escape ;;
-    alt-q) xdotool key --clearmodifiers alt+q ;;
-    esac
     status=0
-    wait "$pid" || status=$?
+    press_until_ended "$pid" "$([[ $way == escape ]] && echo Escape || echo alt+q)" || status=$?
     [[ $status == 0 ]] || fail "$way: exit code $status (124: it did not end)"
 done
 echo "program_test: all passed"
