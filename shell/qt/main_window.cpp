@@ -251,6 +251,8 @@ bool MainWindowWidget::eventFilter(QObject* watched, QEvent* event)
         QMetaObject::invokeMethod(this, &MainWindowWidget::follow_window_state, Qt::QueuedConnection);
         return false;
     }
+    if (watched == windowHandle() && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease))
+        follow_held_escape(static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
         if (auto* field = qobject_cast<ResultField*>(watched); field != nullptr && !field->hasSelectedText())
             return true;
@@ -261,15 +263,9 @@ void MainWindowWidget::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        // An Escape held down in the About box goes on repeating here once
-        // the box has closed (on X11 the first repeat even comes as a fresh
-        // press): only a press after the key came up quits. Where its release
-        // went to another window, a pause longer than any repeat delay tells.
-        if (escape_still_held_ && escape_seen_.elapsed() > longest_repeat_delay_ms) escape_still_held_ = false;
-        if (escape_still_held_)
-            escape_seen_.start();
-        else if (!event->isAutoRepeat())
-            close();
+        // Not while the Escape that closed the About box is held down
+        // (follow_held_escape).
+        if (!escape_still_held_ && !event->isAutoRepeat()) close();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -281,10 +277,26 @@ void MainWindowWidget::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void MainWindowWidget::keyReleaseEvent(QKeyEvent* event)
+// An Escape held down in the About box goes on repeating here once the box
+// has closed, whatever control has the focus. Where the platform repeats a
+// key as a release and a press, they come with the same time, and may both
+// come as fresh (on X11, where Qt did not see the press yet when it looked
+// ahead from the release): the key has come up once a release is followed by
+// a press at another time. Where its release went to another window, a pause
+// longer than any repeat delay tells.
+void MainWindowWidget::follow_held_escape(const QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) escape_still_held_ = false;
-    QWidget::keyReleaseEvent(event);
+    if (event->key() != Qt::Key_Escape || !escape_still_held_) return;
+    if (event->type() == QEvent::KeyRelease) {
+        escape_released_ = !event->isAutoRepeat();
+        escape_released_at_ = event->timestamp();
+        return;
+    }
+    const bool pressed_again =
+        escape_released_ && (event->timestamp() == 0 || event->timestamp() != escape_released_at_);
+    if (pressed_again || escape_seen_.elapsed() > longest_repeat_delay_ms) escape_still_held_ = false;
+    escape_released_ = false;
+    escape_seen_.start();
 }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event)
@@ -399,6 +411,7 @@ void MainWindowWidget::show_about_box()
     // Told as the box closes: the key's repeats may arrive before exec returns.
     connect(&box, &QDialog::finished, this, [this, &box] {
         escape_still_held_ = box.closed_by_escape();
+        escape_released_ = false;
         escape_seen_.start();
     });
     box.exec();

@@ -58,7 +58,6 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -72,6 +71,7 @@ private:
     void show_status(const QString& text);
     void show_waiting_drops();
     void follow_window_state();
+    void follow_held_escape(const QKeyEvent* event);
     void show_about_box();
     void end_window();
 
@@ -88,7 +88,10 @@ private:
     bool watching_window_state_ = false;
     bool ended_ = false;
     // The About box closed on an Escape that has not come up yet, last
-    // pressed or repeated at escape_seen_.
+    // pressed or repeated at escape_seen_; since then it was released (not
+    // as a repeat) at escape_released_at_, in the platform's event time.
     bool escape_still_held_ = false;
+    bool escape_released_ = false;
+    quint64 escape_released_at_ = 0;
     QElapsedTimer escape_seen_;
 };
