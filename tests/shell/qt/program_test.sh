@@ -143,6 +143,12 @@ for state in normal above; do
     [[ $now == "$window" ]] || fail "on top: the window was made anew ($window, then $now)"
     [[ $(xdotool getwindowfocus) == "$window" ]] || fail "on top: the window lost the focus ($state)"
 done
+# An Escape held down in the About box, repeated by the X server, closes the
+# box alone; a fresh one then ends the program.
+xdotool key --clearmodifiers alt+a
+timeout 60 xdotool search --sync --onlyvisible --name '^Heapwise$' >/dev/null || fail "About: no box appeared"
+xdotool keydown Escape sleep 1.5 keyup Escape sleep 0.5
+! ended "$pid" || fail "About: an Escape held in the box ended the program"
 status=0
 press_until_ended "$pid" Escape || status=$?
 [[ $status == 0 ]] || fail "on top: exit code $status"
