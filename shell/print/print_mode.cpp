@@ -195,10 +195,10 @@ bool show_status_line()
     const size_t limit = status_line_columns();
     fputs(plain_terminal ? "\r" : "\r\033[K", stderr);
     const size_t columns = write_visible(stderr, text, strlen(text), limit);
+    fflush(stderr);
     // Spaces over what the previous line left beyond this one.
     const size_t previous = std::min(status_columns.load(), limit);
-    if (plain_terminal && previous > columns) fprintf(stderr, "%*s", static_cast<int>(previous - columns), "");
-    fflush(stderr);
+    if (plain_terminal && previous > columns) write_spaces(previous - columns);
     status_columns = columns;
     status_shown = true;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
